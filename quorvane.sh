@@ -1,0 +1,107 @@
+#!/usr/bin/env bash
+# Quorvane's one entry point for developers and CI.
+#   ./quorvane.sh test   install what is missing, build, run every test (plain, ASan+UBSan, TSan)
+#   ./quorvane.sh run    install what is missing, build, start the program
+#   ./quorvane.sh bench  build and run the benchmarks
+set -euo pipefail
+cd "$(dirname "$0")"
+root=$(pwd)
+jobs=$(nproc 2>/dev/null || echo 2)
+
+packages=(cmake ninja-build g++ pkg-config googletest libgtest-dev libgmock-dev libbenchmark-dev
+          qt6-base-dev libgl-dev libcap-dev libcap2-bin chrony xvfb xauth fonts-liberation
+          clang-format x11-apps)
+
+install_missing() {
+  local missing=()
+  for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}"
+  local sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  # No service may start by itself from these packages (chrony above all: the tests start
+  # their own, which never touches the clock).
+  local policy=/usr/sbin/policy-rc.d created_policy=0
+  if [ ! -e "$policy" ]; then
+    printf '#!/bin/sh\nexit 101\n' | $sudo tee "$policy" >/dev/null
+    $sudo chmod +x "$policy"
+    created_policy=1
+  fi
+  $sudo apt-get update -q
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+  [ "$created_policy" -eq 1 ] && $sudo rm -f "$policy"
+  # A chrony service that the package may still have started would hold port 123.
+  if command -v systemctl >/dev/null 2>&1; then $sudo systemctl disable --now chrony >/dev/null 2>&1 || true; fi
+  return 0
+}
+
+configure_and_build() {  # dir, extra cmake args...
+  local dir=$1
+  shift
+  cmake -S "$root" -B "$dir" -G Ninja "$@" >/dev/null
+  cmake --build "$dir" -j "$jobs"
+}
+
+run_ctest() {  # dir, extra ctest args...
+  local dir=$1
+  shift
+  (cd "$dir" && ctest --output-on-failure -j "$jobs" "$@")
+}
+
+check_format() {
+  local files
+  files=$(git ls-files '*.cpp' '*.h' 2>/dev/null || find src tests bench -name '*.cpp' -o -name '*.h')
+  # shellcheck disable=SC2086
+  clang-format --dry-run -Werror $files
+}
+
+cmd_test() {
+  install_missing
+  check_format
+  echo "== build (warnings are errors)"
+  configure_and_build build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+  run_ctest build
+  echo "== AddressSanitizer + UndefinedBehaviorSanitizer"
+  configure_and_build build/asan -DCMAKE_BUILD_TYPE=Debug -DQUORVANE_SANITIZE=address,undefined \
+    -DQUORVANE_BENCH=OFF
+  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+    LSAN_OPTIONS=suppressions=$root/tests/support/lsan.supp:print_suppressions=0 \
+    UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 run_ctest build/asan
+  echo "== ThreadSanitizer (the core: watchdog, worker and engine tests)"
+  configure_and_build build/tsan -DCMAKE_BUILD_TYPE=Debug -DQUORVANE_SANITIZE=thread \
+    -DQUORVANE_GUI=OFF -DQUORVANE_BENCH=OFF
+  # Some kernels randomise mmap more than this TSan runtime accepts; run it without ASLR.
+  TSAN_OPTIONS=halt_on_error=1 setarch "$(uname -m)" -R bash -c "cd build/tsan && ctest --output-on-failure -j $jobs"
+}
+
+cmd_run() {
+  install_missing
+  configure_and_build build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+  local exe="$root/build/Quorvane"
+  if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+    echo "No display found: starting Quorvane on a virtual display (Xvfb)."
+    exec xvfb-run -a -s "-screen 0 1024x768x24" "$exe" "$@"
+  fi
+  exec "$exe" "$@"
+}
+
+cmd_bench() {
+  install_missing
+  configure_and_build build -DCMAKE_BUILD_TYPE=Release
+  for b in build/bench/*_bench; do
+    [ -x "$b" ] && "$b"
+  done
+  for s in bench/*.sh; do
+    [ -x "$s" ] && "$s" "$root/build"
+  done
+  return 0
+}
+
+case "${1:-}" in
+  test) cmd_test ;;
+  run) shift; cmd_run "$@" ;;
+  bench) cmd_bench ;;
+  *) echo "usage: $0 test|run|bench" >&2; exit 2 ;;
+esac

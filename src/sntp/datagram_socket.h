@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+
+namespace quorvane {
+
+// Notifications of an engine socket, always delivered on the user-interface thread, never
+// from inside a call on the socket itself.
+class SocketEvents {
+ public:
+  virtual ~SocketEvents() = default;
+  virtual void OnReceive() = 0;
+  virtual void OnConnect(int errorCode) = 0;
+  virtual void OnClose() = 0;
+};
+
+// One UDP/IPv4 socket. Failures leave a Windows Sockets error code in LastError(), so the
+// error texts are the same on every platform.
+class CMyAsyncSocket {
+ public:
+  virtual ~CMyAsyncSocket() = default;
+  // The platform socket: IPv4 datagram, not yet bound.
+  virtual bool Socket() = 0;
+  virtual bool Bind(uint16_t port) = 0;  // every local address
+  // A poll socket: Socket() and Bind(0).
+  virtual bool Create() { return Socket() && Bind(0); }
+  // Fixes the peer; a host name is looked up with a blocking lookup. A connect
+  // notification follows a successful call.
+  virtual bool Connect(const std::string& host, uint16_t port) = 0;
+  // Bytes sent, or -1.
+  virtual int Send(std::span<const uint8_t> data) = 0;
+  // Reads one datagram into buffer: its length, or -1 when the read fails or the datagram
+  // is longer than the buffer (it is then discarded, code 10040).
+  virtual int Receive(std::span<uint8_t> buffer) = 0;
+  virtual void Close() = 0;
+  virtual int LastError() const = 0;
+};
+
+// Makes sockets whose notifications go to the given sink.
+class SocketFactory {
+ public:
+  virtual ~SocketFactory() = default;
+  virtual std::unique_ptr<CMyAsyncSocket> NewSocket(SocketEvents& events) = 0;
+};
+
+}  // namespace quorvane

@@ -1,0 +1,107 @@
+#include "sntp/sntp_packet.h"
+
+#include <cmath>
+#include <ctime>
+#include <limits>
+
+namespace quorvane {
+namespace {
+
+constexpr double kFractionWeight = 1.0 / 4294967296.0;  // 2^-32
+constexpr uint16_t kInvalidField = 65535;
+
+uint32_t ReadBigEndian32(std::span<const uint8_t, 4> b) {
+  return (uint32_t{b[0]} << 24) | (uint32_t{b[1]} << 16) | (uint32_t{b[2]} << 8) | uint32_t{b[3]};
+}
+
+NtpSeconds TimestampAt(const SntpPacket& packet, size_t offset) {
+  return DecodeTimestamp(std::span<const uint8_t, 8>(packet.bytes.data() + offset, 8));
+}
+
+}  // namespace
+
+SntpPacket BuildRequest() {
+  SntpPacket packet;
+  packet.bytes[0] = 0x0B;  // LI 0, version 1, mode 3 (client)
+  return packet;
+}
+
+NtpSeconds DecodeTimestamp(std::span<const uint8_t, 8> bytes) {
+  const uint32_t seconds = ReadBigEndian32(bytes.first<4>());
+  const uint32_t fraction = ReadBigEndian32(bytes.last<4>());
+  return static_cast<double>(fraction) * kFractionWeight + static_cast<double>(seconds);
+}
+
+NtpSeconds ReceiveTimestamp(const SntpPacket& reply) { return TimestampAt(reply, 32); }
+NtpSeconds TransmitTimestamp(const SntpPacket& reply) { return TimestampAt(reply, 40); }
+
+ClockOffset ComputeOffset(int mode, NtpSeconds t1, NtpSeconds t2, NtpSeconds t3, NtpSeconds t4) {
+  if (mode == 2) return t3 - t4;
+  return ((t2 - t1) + (t3 - t4)) * 0.5;
+}
+
+TravelTimes ComputeTravelTimes(NtpSeconds t1, NtpSeconds t2, NtpSeconds t3, NtpSeconds t4) {
+  return TravelTimes{t2 - t1, t3 - t2, t4 - t3};
+}
+
+CorrectedInstant MakeClockRecord(NtpSeconds t4, ClockOffset offset) {
+  CorrectedInstant out;
+  const double corrected = t4 + offset;
+  // Outside the signed 64-bit range (or not a number) nothing sensible can follow.
+  if (!(std::fabs(corrected) < 9.2e18)) return out;
+  out.wholeSeconds = static_cast<int64_t>(corrected);
+  if (out.wholeSeconds == 0) return out;
+  out.unixTime = out.wholeSeconds - kNtpToUnixSeconds;
+
+  std::tm local{};
+  const bool convertible = out.unixTime >= 0 &&
+                           out.unixTime <= std::numeric_limits<std::time_t>::max() &&
+                           [&] {
+                             const auto t = static_cast<std::time_t>(out.unixTime);
+                             return localtime_r(&t, &local) != nullptr;
+                           }() &&
+                           local.tm_year + 1900 <= std::numeric_limits<uint16_t>::max();
+  if (convertible) {
+    out.record.year = static_cast<uint16_t>(local.tm_year + 1900);
+    out.record.month = static_cast<uint16_t>(local.tm_mon + 1);
+    out.record.dayOfWeek = static_cast<uint16_t>(local.tm_wday);
+    out.record.day = static_cast<uint16_t>(local.tm_mday);
+    out.record.hour = static_cast<uint16_t>(local.tm_hour);
+    out.record.minute = static_cast<uint16_t>(local.tm_min);
+    out.record.second = static_cast<uint16_t>(local.tm_sec);
+  } else {
+    out.record.hour = out.record.minute = out.record.second = kInvalidField;
+  }
+  double whole = 0;
+  out.record.milliseconds = static_cast<uint16_t>(std::modf(corrected, &whole) * 1000.0);
+  return out;
+}
+
+NtpSeconds NtpSecondsFromUnix(int64_t unixSeconds, int milliseconds) {
+  return static_cast<double>(unixSeconds) + static_cast<double>(kNtpToUnixSeconds) +
+         milliseconds * 0.001;
+}
+
+bool ClockRecordToUnixMilliseconds(const ClockRecord& record, int64_t& unixMilliseconds) {
+  if (record.month < 1 || record.month > 12 || record.day < 1 || record.day > 31 ||
+      record.hour > 23 || record.minute > 59 || record.second > 59 ||
+      record.milliseconds > 999 || record.year < 1601) {
+    return false;
+  }
+  std::tm local{};
+  local.tm_year = record.year - 1900;
+  local.tm_mon = record.month - 1;
+  local.tm_mday = record.day;
+  local.tm_hour = record.hour;
+  local.tm_min = record.minute;
+  local.tm_sec = record.second;
+  local.tm_isdst = -1;
+  const std::time_t seconds = std::mktime(&local);
+  if (seconds == static_cast<std::time_t>(-1) && !(local.tm_year == 69 && local.tm_mon == 11)) {
+    return false;
+  }
+  unixMilliseconds = int64_t{seconds} * 1000 + record.milliseconds;
+  return true;
+}
+
+}  // namespace quorvane

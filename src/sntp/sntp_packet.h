@@ -1,0 +1,78 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+
+namespace quorvane {
+
+// Seconds since 1900-01-01 00:00:00 UTC (NTP era 0).
+using NtpSeconds = double;
+// A correction in seconds; positive means the PC clock is behind the server.
+using ClockOffset = double;
+
+inline constexpr int64_t kNtpToUnixSeconds = 2208988800;  // 1900-01-01 to 1970-01-01
+inline constexpr uint16_t kNtpPort = 123;
+inline constexpr size_t kSntpPacketSize = 48;
+
+// The 48-byte SNTP datagram, big-endian on the wire.
+struct SntpPacket {
+  std::array<uint8_t, kSntpPacketSize> bytes{};
+};
+
+// Calendar record in local time, laid out as the clock-setting call expects it.
+struct ClockRecord {
+  uint16_t year = 0;
+  uint16_t month = 0;  // 1-12
+  uint16_t dayOfWeek = 0;
+  uint16_t day = 0;  // 1-31
+  uint16_t hour = 0;
+  uint16_t minute = 0;
+  uint16_t second = 0;
+  uint16_t milliseconds = 0;  // 0-999
+
+  bool operator==(const ClockRecord&) const = default;
+};
+
+// Result of turning a corrected instant into a clock record. wholeSeconds == 0 marks
+// invalid data, and then nothing else is filled in.
+struct CorrectedInstant {
+  int64_t wholeSeconds = 0;  // W
+  int64_t unixTime = 0;      // U
+  ClockRecord record;
+};
+
+// Travel figures of one exchange, in seconds, shown by a server test.
+struct TravelTimes {
+  double request = 0;           // T2 - T1
+  double serverProcessing = 0;  // T3 - T2
+  double response = 0;          // T4 - T3
+};
+
+// The request: version 1, client mode, everything else zero.
+SntpPacket BuildRequest();
+
+// Seconds and fraction words, both unsigned big-endian; no era handling.
+NtpSeconds DecodeTimestamp(std::span<const uint8_t, 8> bytes);
+
+// Receive (T2) and transmit (T3) timestamps of a full 48-byte reply.
+NtpSeconds ReceiveTimestamp(const SntpPacket& reply);
+NtpSeconds TransmitTimestamp(const SntpPacket& reply);
+
+// Mode 1 (poll): ((T2 - T1) + (T3 - T4)) / 2; mode 2 (listen): T3 - T4.
+ClockOffset ComputeOffset(int mode, NtpSeconds t1, NtpSeconds t2, NtpSeconds t3, NtpSeconds t4);
+
+TravelTimes ComputeTravelTimes(NtpSeconds t1, NtpSeconds t2, NtpSeconds t3, NtpSeconds t4);
+
+// T4 + offset, whole seconds, Unix time and local calendar record. A time the local
+// conversion cannot handle gives the record that every clock refuses (date 0, time 65535).
+CorrectedInstant MakeClockRecord(NtpSeconds t4, ClockOffset offset);
+
+// A Unix time and its millisecond part as NtpSeconds, the way the local clock is read.
+NtpSeconds NtpSecondsFromUnix(int64_t unixSeconds, int milliseconds);
+
+// The Unix time in milliseconds that a local-time record names (mktime with daylight
+// saving decided for that date); false when the record names no valid time.
+bool ClockRecordToUnixMilliseconds(const ClockRecord& record, int64_t& unixMilliseconds);
+
+}  // namespace quorvane
