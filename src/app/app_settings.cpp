@@ -86,13 +86,13 @@ void AppSettings::RecomputeCorrectionLimit(MessageBoxes& boxes) {
   if (Socket_Mode == kPollMode) {
     const int32_t factor = UnitSeconds(MaxCorrectionUnit);
     if (factor == 0) return;
-    const auto product = static_cast<int32_t>(Wrap32(int64_t{AtoiPrefix(MaxCorrectionNum)} * factor));
+    const auto product =
+        static_cast<int32_t>(Wrap32(int64_t{AtoiPrefix(MaxCorrectionNum)} * factor));
     MaxCorrectionSeconds = static_cast<double>(product);
   } else if (Socket_Mode == kListenMode) {
     const int32_t factor = UnitSeconds(Broadcast_Max_Correction_Unit);
     if (factor == 0) return;
-    MaxCorrectionSeconds =
-        static_cast<double>(Wrap32(int64_t{Broadcast_Max_Correction} * factor));
+    MaxCorrectionSeconds = static_cast<double>(Wrap32(int64_t{Broadcast_Max_Correction} * factor));
   } else {
     boxes.Show(ApplicationBox("Message from Quorvane: Unknown Socket Mode!"));
   }

@@ -25,8 +25,9 @@ std::string FailOverNotice(int usingServerBefore, FailOverReason reason) {
                        : "The secondary server did not respond.\n3 attempts were made.\n"
                          "Quorvane switched to the primary.";
   }
-  return leftPrimary ? "Could not connect to the primary server.\nQuorvane switched to the secondary."
-                     : "Could not connect to the secondary server.\nQuorvane switched to the primary.";
+  return leftPrimary
+             ? "Could not connect to the primary server.\nQuorvane switched to the secondary."
+             : "Could not connect to the secondary server.\nQuorvane switched to the primary.";
 }
 
 }  // namespace
@@ -108,9 +109,9 @@ void EngineState::FailOver(FailOverReason reason) {
     return;
   }
   if (FailoverSinceReply) {
-    boxes_.Show(EngineBox(
-        "Neither primary nor secondary server is responding.\n"
-        "Please open Quorvane to choose new servers."));
+    boxes_.Show(
+        EngineBox("Neither primary nor secondary server is responding.\n"
+                  "Please open Quorvane to choose new servers."));
   }
   const int left = settings_.UsingServer;
   if (left == 1) {

@@ -84,8 +84,8 @@ NtpSeconds NtpSecondsFromUnix(int64_t unixSeconds, int milliseconds) {
 
 bool ClockRecordToUnixMilliseconds(const ClockRecord& record, int64_t& unixMilliseconds) {
   if (record.month < 1 || record.month > 12 || record.day < 1 || record.day > 31 ||
-      record.hour > 23 || record.minute > 59 || record.second > 59 ||
-      record.milliseconds > 999 || record.year < 1601) {
+      record.hour > 23 || record.minute > 59 || record.second > 59 || record.milliseconds > 999 ||
+      record.year < 1601) {
     return false;
   }
   std::tm local{};

@@ -32,11 +32,13 @@ constexpr std::array kErrorTexts{
     ErrorText{wsa::kAfNoSupport,
               " Addresses in the specified family cannot be used with this socket."},
     ErrorText{wsa::kAddrInUse, " The specified address is already in use."},
-    ErrorText{wsa::kAddrNotAvail, " The specified address is not available from the local machine."},
+    ErrorText{wsa::kAddrNotAvail,
+              " The specified address is not available from the local machine."},
     ErrorText{wsa::kNetDown,
               " The Windows Sockets implementation detected that the network subsystem failed."},
     ErrorText{wsa::kNetUnreach, " The network cannot be reached from this host at this time."},
-    ErrorText{wsa::kConnAborted, " The virtual circuit was aborted due to timeout or other failure."},
+    ErrorText{wsa::kConnAborted,
+              " The virtual circuit was aborted due to timeout or other failure."},
     ErrorText{wsa::kConnReset, " The virtual circuit was reset by the remote side."},
     ErrorText{wsa::kNoBufs, " No buffer space is available. The socket cannot be connected."},
     ErrorText{wsa::kIsConn, " The socket is already connected."},
@@ -44,7 +46,8 @@ constexpr std::array kErrorTexts{
     ErrorText{wsa::kShutdown, " The socket has been shut down."},
     ErrorText{wsa::kTimedOut, " Attempt to connect timed out without establishing a connection."},
     ErrorText{wsa::kConnRefused, " The attempt to connect was rejected."},
-    ErrorText{wsa::kNotInitialised, " A successful AfxSocketInit must occur before using this API."},
+    ErrorText{wsa::kNotInitialised,
+              " A successful AfxSocketInit must occur before using this API."},
 };
 
 }  // namespace

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+#include "app/app_settings.h"
+#include "fakes/fake_clock.h"
+#include "fakes/fake_engine_ui.h"
+#include "fakes/fake_message_boxes.h"
+#include "fakes/fake_socket.h"
+#include "fakes/fake_worker.h"
+#include "sntp/engine_state.h"
+
+namespace quorvane::testing {
+
+// A 48-byte reply with the given receive and transmit timestamps.
+inline std::vector<uint8_t> Reply(NtpSeconds t2, NtpSeconds t3) {
+  std::vector<uint8_t> bytes(48, 0);
+  auto put = [&](size_t at, NtpSeconds t) {
+    const double whole = std::floor(t);
+    const auto seconds = static_cast<uint32_t>(whole);
+    const auto fraction = static_cast<uint32_t>((t - whole) * 4294967296.0);
+    for (int i = 0; i < 4; ++i) {
+      bytes[at + i] = static_cast<uint8_t>(seconds >> (24 - 8 * i));
+      bytes[at + 4 + i] = static_cast<uint8_t>(fraction >> (24 - 8 * i));
+    }
+  };
+  put(32, t2);
+  put(40, t3);
+  return bytes;
+}
+
+// An engine on fake ports, with settings as a first start would load them but servers
+// that name no real host.
+struct EngineRig {
+  AppSettings settings;
+  FakeEngineUi ui;
+  FakeMessageBoxes boxes;
+  FakeSocketFactory sockets;
+  FakeClock clock;
+  RecordingSyncLog log;
+  CountingWorkerLink link;
+  Watchdog watchdog{link};
+  EngineState engine{EnginePorts{settings, ui, boxes, sockets, clock, log, watchdog}};
+
+  EngineRig() {
+    settings.Primary_Server = "primary.test";
+    settings.Secondary_Server = "secondary.test";
+    settings.ServerInUse = settings.Primary_Server;
+    settings.UsingServer = 1;
+    settings.IntervalNum = "1";
+    settings.IntervalUnit = "Hour(s)";
+    settings.SyncInterval = 3600;
+    settings.LogToFile = 1;
+    settings.Socket_Mode = kPollMode;
+    settings.MaxCorrectionSeconds = 3600.0;
+  }
+  // Watchdog steps until the current attempt has timed out once.
+  void TimeOutOnce() {
+    for (int i = 0; i < 16; ++i) engine.OnWatchdogStep();
+  }
+  // A reply that makes the poll offset exactly `offset` with no time passing.
+  void AnswerWithOffset(double offset) {
+    const NtpSeconds now = clock.ReadLocalClock();
+    sockets.Deliver(Reply(engine.T1 + offset, now + offset));
+  }
+};
+
+}  // namespace quorvane::testing
