@@ -90,6 +90,10 @@ cmd_run() {
 cmd_bench() {
   install_missing
   configure_and_build build -DCMAKE_BUILD_TYPE=Release
+  # The sync benchmarks measure against a loopback NTP server that never touches the clock.
+  local chrony_dir="$root/build/bench-chrony"
+  tests/support/chrony.sh start "$chrony_dir"
+  trap 'tests/support/chrony.sh stop "$chrony_dir"' EXIT
   for b in build/bench/*_bench; do
     [ -x "$b" ] && "$b"
   done
