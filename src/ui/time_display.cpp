@@ -1,0 +1,1 @@
+#include "ui/time_display.h"
