@@ -51,6 +51,7 @@ class PosixUdpSocket : public CMyAsyncSocket {
  private:
   bool Fail(int wsaCode);
   bool FailWithErrno();
+  int FailedTransfer(int wsaCode);  // -1, for Send and Receive
 
   FdWatcher& watcher_;
   SocketEvents& events_;
