@@ -127,6 +127,7 @@ class CMainWindow : public QMainWindow, public EngineUi {
   bool event(QEvent* e) override;
   void closeEvent(QCloseEvent* e) override;
   void changeEvent(QEvent* e) override;
+  void showEvent(QShowEvent* e) override;
   void mousePressEvent(QMouseEvent* e) override;
 
  private:
@@ -144,6 +145,8 @@ class CMainWindow : public QMainWindow, public EngineUi {
   void ShowTrayIcon();
   void HideTrayIcon();
   void RestoreFromTray();
+  void MinimizeToTrayStep();
+  bool TrayAvailable() const;
   void ShowContextMenuAt(const QPoint& globalPos);
 
   AppSettings& settings_;
@@ -153,6 +156,8 @@ class CMainWindow : public QMainWindow, public EngineUi {
   TimeDisplay display_;
   EngineState* engine_ = nullptr;
   bool tornDown_ = false;
+  bool askingToClose_ = false;
+  bool closed_ = false;
 
   QMenu* contextMenu_ = nullptr;  // the popup of menu 105 that is shown
   QMenu* trayMenu_ = nullptr;

@@ -1,1 +1,71 @@
 #include "ui/time_display.h"
+
+#include <QPainter>
+#include <QResizeEvent>
+
+#include "app/local_time.h"
+
+namespace quorvane {
+
+QColor ColorFromColorRef(uint32_t colorRef) {
+  return QColor(static_cast<int>(colorRef & 0xFF), static_cast<int>((colorRef >> 8) & 0xFF),
+                static_cast<int>((colorRef >> 16) & 0xFF));
+}
+
+uint32_t ColorRefFromColor(const QColor& color) {
+  const QColor rgb = color.toRgb();
+  return static_cast<uint32_t>(rgb.red()) | (static_cast<uint32_t>(rgb.green()) << 8) |
+         (static_cast<uint32_t>(rgb.blue()) << 16);
+}
+
+std::string TimeBandText(int64_t unixSeconds) { return FormatLocalTime(unixSeconds, kTimePattern); }
+
+void TimeDisplay::MakeSharedFont() {
+  sharedFont_ = QFont(QStringLiteral("Arial"));
+  sharedFont_.setPixelSize(kSharedFontPixelHeight);
+  sharedFont_.setWeight(QFont::Normal);
+  sharedFont_.setStyleHint(QFont::SansSerif);
+}
+
+TimeBand::TimeBand(QWidget* parent) : QWidget(parent) {
+  // The pixmap covers every pixel, so Qt need not clear the widget first.
+  setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void TimeBand::resizeEvent(QResizeEvent* e) {
+  const QSize size = e->size();
+  const qreal ratio = devicePixelRatioF();
+  if (size.isEmpty()) {
+    pixmap_ = QPixmap();
+  } else {
+    pixmap_ = QPixmap(size * ratio);
+    pixmap_.setDevicePixelRatio(ratio);
+  }
+  timeFont_ = QFont(QStringLiteral("Arial"));
+  timeFont_.setStyleHint(QFont::SansSerif);
+  timeFont_.setPixelSize(kTimeFontPixelHeight);
+  timeFont_.setBold(true);
+  QWidget::resizeEvent(e);
+}
+
+void TimeBand::Draw(const QString& text, const QColor& foreground, const QColor& background) {
+  // A minimised window has no band to draw on; the tick still runs.
+  if (pixmap_.isNull()) return;
+  QPainter painter(&pixmap_);
+  const QRect all(QPoint(0, 0), size());
+  painter.fillRect(all, background);
+  painter.setPen(foreground);
+  painter.setFont(timeFont_);
+  // The text sits one row below the band's centre, as on the original screen copy.
+  painter.drawText(all.translated(0, 1), Qt::AlignCenter | Qt::TextSingleLine, text);
+  painter.end();
+  update();
+}
+
+void TimeBand::paintEvent(QPaintEvent*) {
+  if (pixmap_.isNull()) return;
+  QPainter painter(this);
+  painter.drawPixmap(0, 0, pixmap_);
+}
+
+}  // namespace quorvane
