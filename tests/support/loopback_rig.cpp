@@ -1,0 +1,109 @@
+#include "support/loopback_rig.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace quorvane::testing {
+
+void PumpedWorkerLink::Pump() {
+  std::deque<std::packaged_task<void()>> now;
+  {
+    std::lock_guard lock(mutex_);
+    now.swap(queue_);
+  }
+  for (auto& task : now) task();
+}
+
+void PumpedWorkerLink::Send(const std::function<void()>& work) {
+  std::packaged_task<void()> task([work] {
+    if (work) work();
+  });
+  auto done = task.get_future();
+  {
+    std::lock_guard lock(mutex_);
+    queue_.push_back(std::move(task));
+  }
+  done.wait();
+}
+
+SilentServer::SilentServer(const char* address, uint16_t port) {
+  fd_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  sockaddr_in sa{};
+  sa.sin_family = AF_INET;
+  sa.sin_port = htons(port);
+  inet_pton(AF_INET, address, &sa.sin_addr);
+  if (fd_ < 0 || ::bind(fd_, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0) {
+    throw std::runtime_error("cannot bind the silent server");
+  }
+  timeval tv{0, 50000};
+  setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+  thread_ = std::thread([this] {
+    char buffer[512];
+    while (!stop_) {
+      if (::recv(fd_, buffer, sizeof buffer, 0) >= 0) ++received_;
+    }
+  });
+}
+
+SilentServer::~SilentServer() {
+  stop_ = true;
+  thread_.join();
+  ::close(fd_);
+}
+
+LoopbackRig::LoopbackRig(int64_t clockOffsetMs) : clock(clockOffsetMs) {
+  char pattern[] = "/tmp/quorvane-itest-XXXXXX";
+  if (mkdtemp(pattern) == nullptr) throw std::runtime_error("mkdtemp");
+  dir = pattern;
+  settings.Primary_Server = "127.0.0.1";
+  settings.Secondary_Server = "127.0.0.1";
+  settings.ServerInUse = settings.Primary_Server;
+  settings.UsingServer = 1;
+  settings.IntervalNum = "1";
+  settings.IntervalUnit = "Hour(s)";
+  settings.SyncInterval = 3600;
+  settings.LogToFile = 1;
+  settings.Socket_Mode = kPollMode;
+  settings.MaxCorrectionSeconds = 3600.0;
+  settings.Broadcast_Timeout = 1;
+  settings.Broadcast_Timeout_Unit = "Hour(s)";
+  settings.ProgramDirectory = dir.string() + "/";
+  settings.LogFilePath = settings.ProgramDirectory + "Quorvane.txt";
+  link.onStep = [this] { engine.OnWatchdogStep(); };
+  link.onReset = [this] { ui.ResetProgress(); };
+}
+
+LoopbackRig::~LoopbackRig() {
+  watchdog.Stop([this] { link.Pump(); }, std::chrono::milliseconds(11000));
+  engine.DiscardSocket();
+  std::error_code ignored;
+  std::filesystem::remove_all(dir, ignored);
+}
+
+bool LoopbackRig::RunUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+  const auto end = std::chrono::steady_clock::now() + limit;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    loop.RunFor(std::chrono::milliseconds(2));
+    link.Pump();
+  }
+  return true;
+}
+
+int64_t LoopbackRig::ClockErrorMs() const { return clock.NowUnixMs() - OffsetClock::RealUnixMs(); }
+
+std::string LoopbackRig::ReadLog() const {
+  std::ifstream in(settings.LogFilePath, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+}  // namespace quorvane::testing

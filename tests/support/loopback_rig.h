@@ -1,0 +1,79 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <deque>
+#include <filesystem>
+#include <functional>
+#include <future>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "app/app_settings.h"
+#include "fakes/fake_clock.h"
+#include "fakes/fake_engine_ui.h"
+#include "fakes/fake_message_boxes.h"
+#include "logging/sync_log.h"
+#include "platform/posix_udp_socket.h"
+#include "sntp/engine_state.h"
+#include "support/poll_loop.h"
+
+namespace quorvane::testing {
+
+// The worker's synchronous sends, served by whoever pumps: the test thread, standing in
+// for the user-interface thread.
+class PumpedWorkerLink : public WorkerLink {
+ public:
+  std::function<void()> onStep;
+  std::function<void()> onReset;
+  void SendWatchdogStep() override { Send(onStep); }
+  void SendResetProgress() override { Send(onReset); }
+  void Pump();
+
+ private:
+  void Send(const std::function<void()>& work);
+  std::mutex mutex_;
+  std::deque<std::packaged_task<void()>> queue_;
+};
+
+// A UDP socket on addr:port that reads and drops every datagram, counting them.
+class SilentServer {
+ public:
+  SilentServer(const char* address, uint16_t port);
+  ~SilentServer();
+  int received() const { return received_; }
+
+ private:
+  int fd_ = -1;
+  std::atomic<bool> stop_{false};
+  std::atomic<int> received_{0};
+  std::thread thread_;
+};
+
+// The real engine on a real UDP socket and a real log file, with a virtual clock that is
+// the real clock shifted by an offset, and fakes for the window and boxes.
+struct LoopbackRig {
+  explicit LoopbackRig(int64_t clockOffsetMs);
+  ~LoopbackRig();
+
+  // Runs the loop and the worker's sends until done() or the limit; true when done.
+  bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds limit);
+  // Clock error against the real clock, in milliseconds.
+  int64_t ClockErrorMs() const;
+  std::string ReadLog() const;
+
+  std::filesystem::path dir;
+  AppSettings settings;
+  FakeEngineUi ui;
+  FakeMessageBoxes boxes;
+  PollLoop loop;
+  PosixSocketFactory sockets{loop};
+  OffsetClock clock;
+  SyncLog log{settings, clock, boxes};
+  PumpedWorkerLink link;
+  Watchdog watchdog{link};
+  EngineState engine{EnginePorts{settings, ui, boxes, sockets, clock, log, watchdog}};
+};
+
+}  // namespace quorvane::testing
