@@ -83,6 +83,8 @@ bool CQuorvaneapp::InitInstance() {
   return true;
 }
 
+CMainWindow* CQuorvaneapp::MainWindow() const { return window_.data(); }
+
 void CQuorvaneapp::ShowMainWindow() {
   // The start-up state comes from the settings alone, whatever the desktop asked for.
   if (settings_.StartMinimized == 1) {

@@ -55,7 +55,8 @@ class CQuorvaneapp {
 
   AppSettings& Settings() { return settings_; }
   SettingsStore& Store() { return *store_; }
-  CMainWindow* MainWindow() const { return window_.data(); }
+  // The main window while it exists.
+  CMainWindow* MainWindow() const;
   EngineState* Engine() const { return engine_.get(); }
   Watchdog* GetWatchdog() const { return watchdog_.get(); }
   const std::string& ApplicationName() const { return applicationName_; }
