@@ -79,12 +79,17 @@ cmd_test() {
 cmd_run() {
   install_missing
   configure_and_build build -DCMAKE_BUILD_TYPE=RelWithDebInfo
-  local exe="$root/build/Quorvane"
+  local launch=("$root/build/Quorvane")
+  if [ "$(id -u)" -eq 0 ]; then
+    # Root may set the clock; a user namespace of its own takes that right away.
+    echo "Running as root: starting Quorvane in a user namespace, where it cannot set the clock."
+    launch=(unshare --user --map-root-user "${launch[@]}")
+  fi
   if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
     echo "No display found: starting Quorvane on a virtual display (Xvfb)."
-    exec xvfb-run -a -s "-screen 0 1024x768x24" "$exe" "$@"
+    launch=(xvfb-run -a -s "-screen 0 1024x768x24" "${launch[@]}")
   fi
-  exec "$exe" "$@"
+  exec "${launch[@]}" "$@"
 }
 
 cmd_bench() {
