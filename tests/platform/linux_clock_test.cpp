@@ -24,6 +24,7 @@
 #include "fakes/fake_worker.h"
 #include "logging/sync_log.h"
 #include "sntp/engine_state.h"
+#include "sntp/engine_test_support.h"
 #include "sntp/watchdog.h"
 
 // The clock of this machine must never change. Every call that could set it runs in a
@@ -178,22 +179,6 @@ TEST(LinuxClock, BracketRaisesTheRightOnlyForTheCallAndRestoresWhatItFound) {
                               "start 1 enable 1 raised 1" + refused + " restored 1\n");
 }
 
-std::vector<uint8_t> Reply(NtpSeconds t2, NtpSeconds t3) {
-  std::vector<uint8_t> bytes(48, 0);
-  auto put = [&](size_t at, NtpSeconds t) {
-    const double whole = std::floor(t);
-    const auto seconds = static_cast<uint32_t>(whole);
-    const auto fraction = static_cast<uint32_t>((t - whole) * 4294967296.0);
-    for (int i = 0; i < 4; ++i) {
-      bytes[at + i] = static_cast<uint8_t>(seconds >> (24 - 8 * i));
-      bytes[at + 4 + i] = static_cast<uint8_t>(fraction >> (24 - 8 * i));
-    }
-  };
-  put(32, t2);
-  put(40, t3);
-  return bytes;
-}
-
 TEST(LinuxClock, RefusedSyncShowsTheBoxAndLogsAFailure) {
   char pattern[] = "/tmp/quorvane_clock_XXXXXX";
   ASSERT_NE(mkdtemp(pattern), nullptr);
@@ -220,7 +205,7 @@ TEST(LinuxClock, RefusedSyncShowsTheBoxAndLogsAFailure) {
     {
       EngineState engine(EnginePorts{settings, ui, boxes, sockets, clock, log, watchdog});
       engine.StartSync();
-      sockets.Deliver(Reply(engine.T1, clock.ReadLocalClock()));
+      sockets.Deliver(testing::Reply(engine.T1, clock.ReadLocalClock()));
       for (const BoxRequest& box : boxes.shown) {
         out << "box " << (box.kind == BoxKind::Unowned) << " [" << box.caption << "] [" << box.text
             << "] icon " << static_cast<int>(box.icon) << '\n';
