@@ -3,6 +3,7 @@
 #include <QFontMetrics>
 #include <QLabel>
 #include <QPushButton>
+#include <algorithm>
 
 #include "ui/app_icon.h"
 
@@ -32,6 +33,14 @@ QRect DialogUnitsToPixels(const QFontMetrics& metrics, int x, int y, int width, 
 
 namespace {
 
+// The templates were laid out for a small 8-point sans-serif dialog font.
+void UseTemplateFont(QDialog& dialog) {
+  QFont font(QStringLiteral("Arial"));
+  font.setStyleHint(QFont::SansSerif);
+  font.setPointSize(8);
+  dialog.setFont(font);
+}
+
 void FixDialogSize(QDialog& dialog, int width, int height) {
   const QRect r = DialogUnitsToPixels(dialog.fontMetrics(), 0, 0, width, height);
   dialog.setFixedSize(r.size());
@@ -57,6 +66,7 @@ CHelpAboutDialog::CHelpAboutDialog(std::function<void()> openHomePage, QWidget* 
     : QDialog(parent), openHomePage_(std::move(openHomePage)) {
   setWindowTitle(QString::fromUtf8(kAboutTitle));
   setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+  UseTemplateFont(*this);
   FixDialogSize(*this, 210, 66);
   const QFontMetrics metrics = fontMetrics();
 
@@ -89,7 +99,7 @@ CHelpAboutDialog::CHelpAboutDialog(std::function<void()> openHomePage, QWidget* 
 CHelpWhatToDoDialog::CHelpWhatToDoDialog(QWidget* parent) : QDialog(parent) {
   setWindowTitle(QString::fromUtf8(kInstructionsTitle));
   setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-  FixDialogSize(*this, 304, 139);
+  UseTemplateFont(*this);
 
   QPushButton* ok = PlaceButton(*this, "OK", 247, 7, 50, 14);
   ok->setObjectName(QStringLiteral("instructions_ok"));
@@ -97,9 +107,23 @@ CHelpWhatToDoDialog::CHelpWhatToDoDialog(QWidget* parent) : QDialog(parent) {
   ok->setFocus();
   connect(ok, &QPushButton::clicked, this, &QDialog::accept);
 
-  PlaceText(*this, kInstructionBlocks[0], 7, 7, 232, 50)->setObjectName("instructions_1");
-  PlaceText(*this, kInstructionBlocks[1], 7, 60, 290, 36)->setObjectName("instructions_2");
-  PlaceText(*this, kInstructionBlocks[2], 7, 99, 290, 36)->setObjectName("instructions_3");
+  QLabel* blocks[3] = {PlaceText(*this, kInstructionBlocks[0], 7, 7, 232, 50),
+                       PlaceText(*this, kInstructionBlocks[1], 7, 60, 290, 36),
+                       PlaceText(*this, kInstructionBlocks[2], 7, 99, 290, 36)};
+  // A font wider than the template's wraps the long lines more often: let a block grow
+  // and push the ones below it down rather than cut its text off.
+  const QRect templateSize = DialogUnitsToPixels(fontMetrics(), 0, 0, 304, 139);
+  const int gap = DialogUnitsToPixels(fontMetrics(), 0, 0, 0, 3).height();
+  int bottom = 0;
+  for (int i = 0; i < 3; ++i) {
+    blocks[i]->setObjectName(QStringLiteral("instructions_%1").arg(i + 1));
+    QRect r = blocks[i]->geometry();
+    if (i > 0) r.moveTop(std::max(r.top(), bottom + gap));
+    r.setHeight(std::max(r.height(), blocks[i]->heightForWidth(r.width())));
+    blocks[i]->setGeometry(r);
+    bottom = r.bottom();
+  }
+  setFixedSize(templateSize.width(), std::max(templateSize.height(), bottom + 2 * gap));
 }
 
 }  // namespace quorvane
