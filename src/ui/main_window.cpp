@@ -485,6 +485,8 @@ void CMainWindow::Tick() {
 }
 
 void CMainWindow::PaintTime() {
+  // A minimised or hidden window shows no band; the tick's engine work still runs.
+  if (isMinimized() || !band_->isVisible()) return;
   const int64_t now = timeSource_ ? timeSource_() : static_cast<int64_t>(std::time(nullptr));
   band_->Draw(QString::fromStdString(TimeBandText(now)),
               ColorFromColorRef(display_.ForeGroundColor()),
