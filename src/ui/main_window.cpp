@@ -256,6 +256,7 @@ void CMainWindow::BuildCentralArea() {
   syncButton_->setObjectName(QStringLiteral("button_1030"));
   band_ = new TimeBand(area);
   band_->setObjectName(QStringLiteral("time_band"));
+  band_->SetBackground(ColorFromColorRef(display_.BackGroundColor()));
   area->query = queryButton_;
   area->sync = syncButton_;
   area->band = band_;

@@ -40,6 +40,7 @@ void TimeBand::resizeEvent(QResizeEvent* e) {
   } else {
     pixmap_ = QPixmap(size * ratio);
     pixmap_.setDevicePixelRatio(ratio);
+    pixmap_.fill(background_);
   }
   timeFont_ = QFont(QStringLiteral("Arial"));
   timeFont_.setStyleHint(QFont::SansSerif);
@@ -50,6 +51,7 @@ void TimeBand::resizeEvent(QResizeEvent* e) {
 
 void TimeBand::Draw(const QString& text, const QColor& foreground, const QColor& background) {
   // A minimised window has no band to draw on; the tick still runs.
+  background_ = background;
   if (pixmap_.isNull()) return;
   QPainter painter(&pixmap_);
   const QRect all(QPoint(0, 0), size());

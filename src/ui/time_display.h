@@ -53,6 +53,8 @@ class TimeBand : public QWidget {
   explicit TimeBand(QWidget* parent = nullptr);
 
   void Draw(const QString& text, const QColor& foreground, const QColor& background);
+  // What a freshly made pixmap shows until the next tick draws the time.
+  void SetBackground(const QColor& background) { background_ = background; }
   const QPixmap& Pixmap() const { return pixmap_; }
   const QFont& TimeFont() const { return timeFont_; }
 
@@ -63,6 +65,7 @@ class TimeBand : public QWidget {
  private:
   QPixmap pixmap_;
   QFont timeFont_;
+  QColor background_ = Qt::black;
 };
 
 }  // namespace quorvane

@@ -116,6 +116,17 @@ TEST(MainWindowTimeBand, DrawsTheTimeInTheChosenColours) {
   }
 }
 
+// Until the first tick the band shows its background, never an unfilled pixmap.
+TEST(MainWindowTimeBand, BeforeTheFirstTickTheBandIsBackground) {
+  WindowRig rig;
+  rig.settings.BackGroundColor = 0x00336699;
+  CMainWindow& w = rig.Make();
+  w.show();
+  const QImage image = w.findChild<TimeBand*>("time_band")->Pixmap().toImage();
+  ASSERT_FALSE(image.isNull());
+  EXPECT_EQ(image.pixelColor(image.width() / 2, image.height() / 2), QColor(0x99, 0x66, 0x33));
+}
+
 TEST(MainWindowTimeBand, FrameIsFixedAndTitled) {
   WindowRig rig;
   CMainWindow& w = rig.Make();
