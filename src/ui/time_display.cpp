@@ -1,7 +1,9 @@
 #include "ui/time_display.h"
 
+#include <QFontMetrics>
 #include <QPainter>
 #include <QResizeEvent>
+#include <algorithm>
 
 #include "app/local_time.h"
 
@@ -18,13 +20,24 @@ uint32_t ColorRefFromColor(const QColor& color) {
          (static_cast<uint32_t>(rgb.blue()) << 16);
 }
 
+QFont ArialWithCellHeight(int cellHeight, bool bold) {
+  QFont font(QStringLiteral("Arial"));
+  font.setStyleHint(QFont::SansSerif);
+  font.setBold(bold);
+  font.setPixelSize(cellHeight);
+  // The height is the whole character cell, leading included, as the original font
+  // request meant it; Qt's pixel size is the em, which is smaller than the cell.
+  const int measured = QFontMetrics(font).height();
+  if (measured > cellHeight) {
+    font.setPixelSize(std::max(1, (cellHeight * cellHeight + measured / 2) / measured));
+  }
+  return font;
+}
+
 std::string TimeBandText(int64_t unixSeconds) { return FormatLocalTime(unixSeconds, kTimePattern); }
 
 void TimeDisplay::MakeSharedFont() {
-  sharedFont_ = QFont(QStringLiteral("Arial"));
-  sharedFont_.setPixelSize(kSharedFontPixelHeight);
-  sharedFont_.setWeight(QFont::Normal);
-  sharedFont_.setStyleHint(QFont::SansSerif);
+  sharedFont_ = ArialWithCellHeight(kSharedFontCellHeight, false);
 }
 
 TimeBand::TimeBand(QWidget* parent) : QWidget(parent) {
@@ -42,10 +55,7 @@ void TimeBand::resizeEvent(QResizeEvent* e) {
     pixmap_.setDevicePixelRatio(ratio);
     pixmap_.fill(background_);
   }
-  timeFont_ = QFont(QStringLiteral("Arial"));
-  timeFont_.setStyleHint(QFont::SansSerif);
-  timeFont_.setPixelSize(kTimeFontPixelHeight);
-  timeFont_.setBold(true);
+  timeFont_ = ArialWithCellHeight(kTimeFontCellHeight, true);
   QWidget::resizeEvent(e);
 }
 

@@ -14,12 +14,16 @@ namespace quorvane {
 
 // The band's text: local time, e.g. "14:05:09 June 15, 2009".
 inline constexpr const char* kTimePattern = "%X %B %d, %Y";
-inline constexpr int kTimeFontPixelHeight = 40;
-inline constexpr int kSharedFontPixelHeight = 16;
+inline constexpr int kTimeFontCellHeight = 40;
+inline constexpr int kSharedFontCellHeight = 16;
 
 // Colours are kept as COLORREF values, 0x00BBGGRR.
 QColor ColorFromColorRef(uint32_t colorRef);
 uint32_t ColorRefFromColor(const QColor& color);
+
+// Arial (or its metric twin) whose character cell, leading included, is `cellHeight`
+// pixels high.
+QFont ArialWithCellHeight(int cellHeight, bool bold);
 
 // The text of the band for a Unix time; empty when it cannot be formatted.
 std::string TimeBandText(int64_t unixSeconds);

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QImage>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPixmap>
 #include <QTimer>
 #include <cstdio>
@@ -35,7 +36,7 @@ void Save(QWidget& widget, const QString& name) {
 TEST(Screenshots, MainWindowInBothModesAndTheHelpDialogs) {
   if (ShotsDir().isEmpty()) GTEST_SKIP() << "QUORVANE_SHOTS_DIR not set";
   QDir().mkpath(ShotsDir());
-  const int64_t instant = 1780063509;  // 14:05:09 May 29, 2026 in UTC
+  const int64_t instant = 1798397918;  // 18:58:38 December 27, 2026 in UTC: the widest month
   {
     WindowRig rig;
     CMainWindow& w = rig.Make();
@@ -68,11 +69,19 @@ TEST(Screenshots, MainWindowInBothModesAndTheHelpDialogs) {
     rig.settings.BackGroundColor = 0x00400000;
     CMainWindow& w = rig.Make();
     w.UpdateModeUi();
-    w.SetTimeSource([&] { return instant + 3600 * 24 * 10; });
+    w.SetTimeSource([&] { return instant - 3600 * 24 * 200; });
     w.show();
     Settle();
     w.PaintTime();
     Save(w, "main_listen.png");
+    QMenu* barOptions = w.menuBar()->actions().at(2)->menu();
+    barOptions->popup(w.geometry().center());
+    Save(*barOptions, "menu_options.png");
+    barOptions->hide();
+    QMenu* contextOptions = w.ContextMenu()->actions().at(1)->menu();
+    contextOptions->popup(w.geometry().center());
+    Save(*contextOptions, "context_options.png");
+    contextOptions->hide();
   }
   {
     CHelpAboutDialog about([] {});
