@@ -1,13 +1,11 @@
 #pragma once
 
 #include <QMainWindow>
-#include <QPointer>
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "app/app_settings.h"
 #include "app/message_boxes.h"
