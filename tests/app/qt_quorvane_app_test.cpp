@@ -30,11 +30,14 @@ using testing::OffsetClock;
 class QuorvaneAppTest : public ::testing::Test {
  protected:
   void WriteSettings(const std::string& options) {
+    ++writes_;
     QFile file(SettingsPath());
     ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     file.write(("[Options]\n" + options).c_str());
   }
-  QString SettingsPath() const { return dir_.filePath("Quorvane.conf"); }
+  // A new file for every rewrite: QSettings knows a changed file only by size and time
+  // stamp, which two quick writes of one length can share.
+  QString SettingsPath() const { return dir_.filePath(QString("Quorvane%1.conf").arg(writes_)); }
   std::string Directory() const { return dir_.path().toStdString() + "/"; }
 
   QuorvaneSetup Setup(Clock& clock, SettingsStore& store) {
@@ -56,6 +59,7 @@ class QuorvaneAppTest : public ::testing::Test {
   }
 
   QTemporaryDir dir_;
+  int writes_ = 0;
   FakeMessageBoxes boxes_;
 };
 

@@ -14,7 +14,10 @@ namespace {
 
 class QtSettingsStoreTest : public ::testing::Test {
  protected:
-  QString Path() const { return dir_.filePath("Quorvane.conf"); }
+  QString Path() const { return dir_.filePath(QString("Quorvane%1.conf").arg(caseNumber_)); }
+  // Every case gets a file of its own: QSettings keeps parsed files and knows a rewrite only
+  // by size and time stamp, which two quick writes of one length can share.
+  void NextCase() { ++caseNumber_; }
   void WriteFile(const QString& text) {
     QFile file(Path());
     ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
@@ -26,6 +29,7 @@ class QtSettingsStoreTest : public ::testing::Test {
     return QString::fromUtf8(file.readAll());
   }
   QTemporaryDir dir_;
+  int caseNumber_ = 0;
 };
 
 struct IntCase {
@@ -60,6 +64,7 @@ TEST_F(QtSettingsStoreTest, IntegersReadStrictlyWithTheDefaultForAnythingElse) {
       {"Value=@ByteArray(9)", 9},
   };
   for (const IntCase& c : cases) {
+    NextCase();
     WriteFile(QString("[Options]\n%1\n").arg(c.line));
     auto store = QtSettingsStore::ForFile(Path());
     EXPECT_EQ(store->ReadInt("Value", kDefault), c.expected) << "line: " << c.line;
@@ -83,6 +88,7 @@ TEST_F(QtSettingsStoreTest, StringsReadAsWrittenByHand) {
       {"Value=@Rect(1 2 3 4)", "fallback"},
   };
   for (const StringCase& c : cases) {
+    NextCase();
     WriteFile(QString("[Options]\n%1\n").arg(c.line));
     auto store = QtSettingsStore::ForFile(Path());
     EXPECT_EQ(store->ReadString("Value", "fallback"), c.expected) << "line: " << c.line;
