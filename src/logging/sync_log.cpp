@@ -199,18 +199,16 @@ void SyncLog::RotateLogs() {
   bool logStayed = false;
   for (const RotationStep& step : PlanRotation(settings_.Logs_To_Keep, ExistingLogNumbers(path))) {
     const std::string name = LogFileName(path, step.number);
-    bool done = false;
     if (step.action == RotationStep::Action::Delete) {
-      done = DeleteLogFile(name);
-      if (!done) Show("The earliest log file could not be deleted.");
-    } else {
-      done = RenameLogFile(name, LogFileName(path, step.number + 1));
-      if (!done) Show("A log file could not be renamed.");
+      if (!DeleteLogFile(name)) Show("The earliest log file could not be deleted.");
+    } else if (!RenameLogFile(name, LogFileName(path, step.number + 1))) {
+      Show("A log file could not be renamed.");
+      if (step.number == 0) logStayed = true;
     }
-    if (!done && step.number == 0) logStayed = true;
   }
-  // A log that could be neither moved nor deleted keeps its entries: emptying it here
-  // would lose them, so the next entries go on being appended to it.
+  // A log that could not be moved into backup 1 keeps its entries: emptying it here would
+  // lose them, so the next entries go on being appended to it. With no backups kept the
+  // entries were meant to go, so a log that resisted its delete is still emptied below.
   if (logStayed) return;
   firstLineReported_ = false;
   CreateLogFile("");
