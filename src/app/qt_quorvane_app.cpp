@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <chrono>
+#include <clocale>
 
 #include "logging/sync_log.h"
 #include "platform/posix_udp_socket.h"
@@ -27,6 +28,11 @@ std::string ApplicationNameOf(const std::string& executablePath) {
   return name.empty() ? std::string("Quorvane") : name;
 }
 
+void UseCFormatsForTimesAndNumbers() {
+  std::setlocale(LC_TIME, "C");
+  std::setlocale(LC_NUMERIC, "C");
+}
+
 CQuorvaneapp::CQuorvaneapp(int argc, char** /*argv*/, QuorvaneSetup setup)
     // Any argument at all asks for the one-shot sync; its content is not looked at.
     : commandLineSync_(argc > 1),
@@ -46,6 +52,7 @@ bool CQuorvaneapp::InitInstance() {
     instance_.reset();
     return false;
   }
+  UseCFormatsForTimesAndNumbers();
   // The worker's two events live in the watchdog; the worker starts with the first query.
   link_ = std::make_unique<QtWorkerLink>();
   watchdog_ = std::make_unique<Watchdog>(*link_);

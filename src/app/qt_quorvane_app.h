@@ -93,4 +93,10 @@ class CQuorvaneapp {
 // "Quorvane" when the path has none.
 std::string ApplicationNameOf(const std::string& executablePath);
 
+// Making the QApplication switches the C library to the user's locale, where "%X" may be
+// "02:05:09 PM", "%B" "Juni" and a decimal point a comma. The program's times and numbers
+// are those of the "C" locale, so time and number formatting go back to it; character
+// handling stays as Qt set it. Call after the QApplication exists, before any other thread.
+void UseCFormatsForTimesAndNumbers();
+
 }  // namespace quorvane

@@ -8,8 +8,10 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <algorithm>
+#include <clocale>
 #include <cmath>
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <sstream>
 
@@ -203,6 +205,38 @@ TEST_F(QuorvaneAppTest, SecondInstanceMakesNothing) {
   EXPECT_EQ(second.MainWindow(), nullptr);
   EXPECT_EQ(second.Engine(), nullptr);
   EXPECT_TRUE(otherStore.readKeys.empty());
+}
+
+// However the environment's locale formats them, the program's times are 24-hour with English
+// month names and its numbers have a decimal point.
+TEST_F(QuorvaneAppTest, TimesAndNumbersAreFormattedAsInTheCLocale) {
+  WriteSettings("Primary_Server=127.0.0.1\nSecondary_Server=127.0.0.1\n");
+  auto store = QtSettingsStore::ForFile(SettingsPath());
+  OffsetClock clock(0);
+  char program[] = "Quorvane";
+  char* argv[] = {program, nullptr};
+  int tried = 0;
+  for (const char* userLocale : {"en_US.UTF-8", "de_DE.UTF-8", "C.UTF-8"}) {
+    // What making the QApplication does with such an environment.
+    if (std::setlocale(LC_TIME, userLocale) == nullptr) continue;
+    std::setlocale(LC_NUMERIC, userLocale);
+    ++tried;
+    {
+      CQuorvaneapp app(1, argv, Setup(clock, *store));
+      ASSERT_TRUE(app.InitInstance());
+      std::tm june{};
+      june.tm_year = 109, june.tm_mon = 5, june.tm_mday = 15;
+      june.tm_hour = 14, june.tm_min = 5, june.tm_sec = 9;
+      char text[128];
+      std::strftime(text, sizeof text, "%X %B %d, %Y", &june);
+      EXPECT_STREQ(text, "14:05:09 June 15, 2009") << userLocale;
+      std::snprintf(text, sizeof text, "%.3f", 0.5);
+      EXPECT_STREQ(text, "0.500") << userLocale;
+      EXPECT_STREQ(std::setlocale(LC_TIME, nullptr), "C") << userLocale;
+      EXPECT_STREQ(std::setlocale(LC_NUMERIC, nullptr), "C") << userLocale;
+    }
+  }
+  EXPECT_GT(tried, 0);
 }
 
 TEST(ApplicationNameTest, IsTheExecutablesFileName) {
