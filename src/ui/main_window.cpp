@@ -82,12 +82,13 @@ class ClientArea : public QWidget {
   }
 };
 
-std::optional<QColor> RunColorDialog(const QColor& initial, QWidget* parent) {
+std::optional<QColor> RunColorDialog(const QColor& initial) {
   // Custom colours start black for every call, whatever an earlier call left there.
   for (int i = 0; i < QColorDialog::customCount(); ++i) {
     QColorDialog::setCustomColor(i, QColor(Qt::black));
   }
-  QColorDialog dialog(initial, parent);
+  // No owner window: the dialog stands on its own, as the colour chooser always has.
+  QColorDialog dialog(initial);
   // Qt's own dialog shows the custom colours; a desktop's native one might not.
   dialog.setOption(QColorDialog::DontUseNativeDialog);
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
@@ -155,9 +156,13 @@ QAction* CMainWindow::AddCommand(QMenu* menu, const char* text, int id, bool che
   action->setObjectName(QStringLiteral("action_%1").arg(id));
   action->setStatusTip(QString::fromUtf8(PromptFor(id)));
   action->setCheckable(checkable);
-  connect(action, &QAction::triggered, this, [this, action, id] {
+  const bool onTheBar = menu == nullptr;
+  connect(action, &QAction::triggered, this, [this, action, id, onTheBar] {
     // Check marks follow the settings, not Qt's own toggling.
     if (action->isCheckable()) action->setChecked(!action->isChecked());
+    // A menu clears its prompt as it closes, before its command runs; a command on the bar
+    // itself has no menu to close, so it clears the prompt here.
+    if (onTheBar) pane0_->clear();
     ExecuteCommand(id);
   });
   if (menu != nullptr) menu->addAction(action);
@@ -341,7 +346,7 @@ void CMainWindow::ExecuteCommand(int id) {
 void CMainWindow::ChooseColor(bool foreground) {
   const QColor initial = ColorFromColorRef(kColorDialogStart);
   const std::optional<QColor> chosen =
-      colorChooser_ ? colorChooser_(initial) : RunColorDialog(initial, this);
+      colorChooser_ ? colorChooser_(initial) : RunColorDialog(initial);
   if (!chosen || !chosen->isValid()) return;
   const uint32_t colorRef = ColorRefFromColor(*chosen);
   if (foreground) {

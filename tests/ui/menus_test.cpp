@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <string>
 #include <vector>
 
@@ -145,6 +147,18 @@ TEST(MainWindowMenus, HighlightShowsThePromptAndClosingClearsIt) {
     ProcessPostedEvents();
     EXPECT_TRUE(pane0->text().isEmpty()) << menu->title().toStdString();
   }
+  // "&Servers" on the bar itself has no menu to close: its command still runs unprompted.
+  QAction* servers = w.menuBar()->actions().at(4);
+  ASSERT_EQ(servers->data().toInt(), cmd::kServers);
+  const QPointF at = w.menuBar()->actionGeometry(servers).center();
+  QMouseEvent hover(QEvent::MouseMove, at, w.menuBar()->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                    Qt::NoModifier);
+  QApplication::sendEvent(w.menuBar(), &hover);
+  EXPECT_EQ(pane0->text(), servers->statusTip());
+  QString duringCommand = QStringLiteral("not run");
+  w.SetServersHook([&] { duringCommand = pane0->text(); });
+  servers->trigger();
+  EXPECT_TRUE(duringCommand.isEmpty()) << duringCommand.toStdString();
 }
 
 TEST(MainWindowMenus, ModeUiFollowsSocketMode) {
