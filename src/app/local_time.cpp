@@ -6,10 +6,9 @@
 namespace quorvane {
 
 std::string FormatLocalTime(int64_t unixSeconds, const char* pattern) {
-  if (unixSeconds < std::numeric_limits<std::time_t>::min() ||
-      unixSeconds > std::numeric_limits<std::time_t>::max()) {
-    return {};
-  }
+  // Times before 1970 count as unconvertible, as they do for the clock record, so a
+  // server stamp that the clock refuses is never shown as a date either.
+  if (unixSeconds < 0 || unixSeconds > std::numeric_limits<std::time_t>::max()) return {};
   const auto t = static_cast<std::time_t>(unixSeconds);
   std::tm local{};
   if (localtime_r(&t, &local) == nullptr) return {};

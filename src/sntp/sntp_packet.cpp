@@ -73,7 +73,10 @@ CorrectedInstant MakeClockRecord(NtpSeconds t4, ClockOffset offset) {
     out.record.hour = out.record.minute = out.record.second = kInvalidField;
   }
   double whole = 0;
-  out.record.milliseconds = static_cast<uint16_t>(std::modf(corrected, &whole) * 1000.0);
+  // Through int: before 1970 the fraction is negative, and a negative double converted
+  // straight to an unsigned member is undefined. The clock refuses that record anyway.
+  const int milliseconds = static_cast<int>(std::modf(corrected, &whole) * 1000.0);
+  out.record.milliseconds = static_cast<uint16_t>(milliseconds);
   return out;
 }
 

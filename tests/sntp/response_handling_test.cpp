@@ -36,6 +36,14 @@ TEST(ResponseTest, QueryShowsServerTimeAndDeltaAndLeavesClock) {
   EXPECT_FALSE(r.watchdog.QueryPending());
 }
 
+TEST(ResponseTest, QueryOfAServerTimeBefore1970ShowsOnlyTheDelta) {
+  EngineRig r;
+  r.clock.SetNtp(X);
+  r.engine.StartQuery();
+  r.sockets.Deliver(Reply(100.5, 100.5));  // W = 100, so U is negative
+  EXPECT_EQ(r.ui.pane0, "Delta: -3454320899.500 seconds");
+}
+
 TEST(ResponseTest, SyncSetsClockShowsCorrectionAndLogs) {
   EngineRig r;
   RunWorkedExample(r, true);
