@@ -12,8 +12,8 @@ std::string FormatLocalTime(int64_t unixSeconds, const char* pattern) {
   const auto t = static_cast<std::time_t>(unixSeconds);
   std::tm local{};
   if (localtime_r(&t, &local) == nullptr) return {};
-  // The program never sets a locale, so strftime runs in the "C" locale: %X is HH:MM:SS
-  // and %B the English month name.
+  // The program puts LC_TIME back to "C" at start-up, so %X is HH:MM:SS and %B the
+  // English month name whatever the user's locale.
   char buffer[128];
   const size_t n = std::strftime(buffer, sizeof buffer, pattern, &local);
   return std::string(buffer, n);
