@@ -13,10 +13,10 @@
 #include <sstream>
 #include <string>
 
-#include "app/qt_quorvane_app.h"
+#include "app/qt/quorvane_app.h"
 #include "fakes/fake_clock.h"
 #include "fakes/fake_message_boxes.h"
-#include "platform/qt_settings_store.h"
+#include "platform/qt/settings_store.h"
 
 namespace {
 

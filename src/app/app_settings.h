@@ -4,8 +4,8 @@
 #include <string>
 #include <string_view>
 
-#include "app/message_boxes.h"
-#include "app/settings_store.h"
+#include "ports/message_boxes.h"
+#include "ports/settings_store.h"
 
 namespace quorvane {
 

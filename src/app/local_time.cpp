@@ -1,21 +1,38 @@
 #include "app/local_time.h"
 
-#include <ctime>
 #include <limits>
 
 namespace quorvane {
 
-std::string FormatLocalTime(int64_t unixSeconds, const char* pattern) {
-  // Times before 1970 count as unconvertible, as they do for the clock record, so a
-  // server stamp that the clock refuses is never shown as a date either.
+std::optional<std::tm> ToLocalCalendar(int64_t unixSeconds) {
   if (unixSeconds < 0 || unixSeconds > std::numeric_limits<std::time_t>::max()) return {};
   const auto t = static_cast<std::time_t>(unixSeconds);
   std::tm local{};
   if (localtime_r(&t, &local) == nullptr) return {};
-  // The program puts LC_TIME back to "C" at start-up, so %X is HH:MM:SS and %B the
-  // English month name whatever the user's locale.
+  return local;
+}
+
+std::optional<int64_t> FromLocalCalendar(int year, int month, int day, int hour, int minute,
+                                         int second) {
+  std::tm local{};
+  local.tm_year = year - 1900;
+  local.tm_mon = month - 1;
+  local.tm_mday = day;
+  local.tm_hour = hour;
+  local.tm_min = minute;
+  local.tm_sec = second;
+  local.tm_isdst = -1;  // daylight saving as it was on that date
+  local.tm_wday = -1;   // mktime fills it in only when it succeeds
+  const std::time_t t = std::mktime(&local);
+  if (local.tm_wday < 0 || t < 0) return {};
+  return int64_t{t};
+}
+
+std::string FormatLocalTime(int64_t unixSeconds, const char* pattern) {
+  const std::optional<std::tm> local = ToLocalCalendar(unixSeconds);
+  if (!local) return {};
   char buffer[128];
-  const size_t n = std::strftime(buffer, sizeof buffer, pattern, &local);
+  const size_t n = std::strftime(buffer, sizeof buffer, pattern, &*local);
   return std::string(buffer, n);
 }
 

@@ -3,7 +3,8 @@
 #include <array>
 #include <cctype>
 #include <climits>
-#include <ctime>
+
+#include "app/local_time.h"
 
 namespace quorvane {
 namespace {
@@ -89,18 +90,7 @@ std::optional<int64_t> FirstLineTime(std::string_view line) {
       !InRange(minute, 0, 59) || !InRange(second, 0, 59)) {
     return std::nullopt;
   }
-  std::tm local{};
-  local.tm_year = year - 1900;
-  local.tm_mon = month - 1;
-  local.tm_mday = day;
-  local.tm_hour = hour;
-  local.tm_min = minute;
-  local.tm_sec = second;
-  local.tm_isdst = -1;  // daylight saving as it was on that date
-  local.tm_wday = -1;   // left alone only when mktime fails; -1 is also a valid time
-  const std::time_t t = std::mktime(&local);
-  if (local.tm_wday < 0) return std::nullopt;
-  return int64_t{t};
+  return FromLocalCalendar(year, month, day, hour, minute, second);
 }
 
 }  // namespace quorvane

@@ -24,9 +24,9 @@ int64_t TimeLimitSpanSeconds(int32_t count, std::string_view unit);
 
 // The local date and time at the start of a log line ("YYYY/MM/DD,HH:MM:SS", read as
 // "%d/%d/%d,%d:%d:%d" up to the second comma) as seconds since 1970, with daylight saving
-// decided for that date. Nothing when the text holds no such date and time or a value is
+// decided for that date. Nothing when the text holds no such date and time, a value is
 // outside its range (year 1900 or later, month 1-12, day 1-31, hour 0-23, minute and
-// second 0-59).
+// second 0-59), or the time cannot be converted (before 1970 included).
 std::optional<int64_t> FirstLineTime(std::string_view line);
 
 }  // namespace quorvane

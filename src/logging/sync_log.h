@@ -4,9 +4,9 @@
 #include <string>
 
 #include "app/app_settings.h"
-#include "app/message_boxes.h"
-#include "logging/sync_log_writer.h"
-#include "sntp/clock.h"
+#include "ports/clock.h"
+#include "ports/message_boxes.h"
+#include "ports/sync_log_writer.h"
 
 namespace quorvane {
 

@@ -6,11 +6,12 @@
 #include <string_view>
 
 #include "app/app_settings.h"
-#include "app/message_boxes.h"
-#include "logging/sync_log_writer.h"
-#include "sntp/clock.h"
-#include "sntp/datagram_socket.h"
-#include "sntp/engine_ui.h"
+#include "ports/clock.h"
+#include "ports/datagram_socket.h"
+#include "ports/engine_ui.h"
+#include "ports/message_boxes.h"
+#include "ports/server_dialog_link.h"
+#include "ports/sync_log_writer.h"
 #include "sntp/sntp_packet.h"
 #include "sntp/watchdog.h"
 
@@ -21,16 +22,6 @@ class ListenModeTick {
  public:
   virtual ~ListenModeTick() = default;
   virtual void OnListenTick() = 0;
-};
-
-// The state the server configuration dialog shares with the engine while it is open.
-struct ServerTestLink {
-  bool OpenServerDialog = false;
-  int ServerTestTarget = 0;  // 0 none, 1 primary field, 2 secondary field
-  // Filled before a test success is sent: "%f" seconds each.
-  std::string RequestTravelText;
-  std::string ServerProcessingText;
-  std::string ResponseTravelText;
 };
 
 enum class FailOverReason { NoResponse = 1, ConnectTimedOut = 2 };

@@ -1,8 +1,10 @@
 #include "sntp/sntp_packet.h"
 
 #include <cmath>
-#include <ctime>
 #include <limits>
+#include <optional>
+
+#include "app/local_time.h"
 
 namespace quorvane {
 namespace {
@@ -53,22 +55,16 @@ CorrectedInstant MakeClockRecord(NtpSeconds t4, ClockOffset offset) {
   if (out.wholeSeconds == 0) return out;
   out.unixTime = out.wholeSeconds - kNtpToUnixSeconds;
 
-  std::tm local{};
-  const bool convertible = out.unixTime >= 0 &&
-                           out.unixTime <= std::numeric_limits<std::time_t>::max() &&
-                           [&] {
-                             const auto t = static_cast<std::time_t>(out.unixTime);
-                             return localtime_r(&t, &local) != nullptr;
-                           }() &&
-                           local.tm_year + 1900 <= std::numeric_limits<uint16_t>::max();
+  const std::optional<std::tm> local = ToLocalCalendar(out.unixTime);
+  const bool convertible = local && local->tm_year + 1900 <= std::numeric_limits<uint16_t>::max();
   if (convertible) {
-    out.record.year = static_cast<uint16_t>(local.tm_year + 1900);
-    out.record.month = static_cast<uint16_t>(local.tm_mon + 1);
-    out.record.dayOfWeek = static_cast<uint16_t>(local.tm_wday);
-    out.record.day = static_cast<uint16_t>(local.tm_mday);
-    out.record.hour = static_cast<uint16_t>(local.tm_hour);
-    out.record.minute = static_cast<uint16_t>(local.tm_min);
-    out.record.second = static_cast<uint16_t>(local.tm_sec);
+    out.record.year = static_cast<uint16_t>(local->tm_year + 1900);
+    out.record.month = static_cast<uint16_t>(local->tm_mon + 1);
+    out.record.dayOfWeek = static_cast<uint16_t>(local->tm_wday);
+    out.record.day = static_cast<uint16_t>(local->tm_mday);
+    out.record.hour = static_cast<uint16_t>(local->tm_hour);
+    out.record.minute = static_cast<uint16_t>(local->tm_min);
+    out.record.second = static_cast<uint16_t>(local->tm_sec);
   } else {
     out.record.hour = out.record.minute = out.record.second = kInvalidField;
   }
@@ -91,19 +87,10 @@ bool ClockRecordToUnixMilliseconds(const ClockRecord& record, int64_t& unixMilli
       record.year < 1601) {
     return false;
   }
-  std::tm local{};
-  local.tm_year = record.year - 1900;
-  local.tm_mon = record.month - 1;
-  local.tm_mday = record.day;
-  local.tm_hour = record.hour;
-  local.tm_min = record.minute;
-  local.tm_sec = record.second;
-  local.tm_isdst = -1;
-  const std::time_t seconds = std::mktime(&local);
-  if (seconds == static_cast<std::time_t>(-1) && !(local.tm_year == 69 && local.tm_mon == 11)) {
-    return false;
-  }
-  unixMilliseconds = int64_t{seconds} * 1000 + record.milliseconds;
+  const std::optional<int64_t> seconds = FromLocalCalendar(
+      record.year, record.month, record.day, record.hour, record.minute, record.second);
+  if (!seconds) return false;
+  unixMilliseconds = *seconds * 1000 + record.milliseconds;
   return true;
 }
 

@@ -4,12 +4,9 @@
 #include <cstdint>
 #include <span>
 
-namespace quorvane {
+#include "ports/clock.h"
 
-// Seconds since 1900-01-01 00:00:00 UTC (NTP era 0).
-using NtpSeconds = double;
-// A correction in seconds; positive means the PC clock is behind the server.
-using ClockOffset = double;
+namespace quorvane {
 
 inline constexpr int64_t kNtpToUnixSeconds = 2208988800;  // 1900-01-01 to 1970-01-01
 inline constexpr uint16_t kNtpPort = 123;
@@ -18,20 +15,6 @@ inline constexpr size_t kSntpPacketSize = 48;
 // The 48-byte SNTP datagram, big-endian on the wire.
 struct SntpPacket {
   std::array<uint8_t, kSntpPacketSize> bytes{};
-};
-
-// Calendar record in local time, laid out as the clock-setting call expects it.
-struct ClockRecord {
-  uint16_t year = 0;
-  uint16_t month = 0;  // 1-12
-  uint16_t dayOfWeek = 0;
-  uint16_t day = 0;  // 1-31
-  uint16_t hour = 0;
-  uint16_t minute = 0;
-  uint16_t second = 0;
-  uint16_t milliseconds = 0;  // 0-999
-
-  bool operator==(const ClockRecord&) const = default;
 };
 
 // Result of turning a corrected instant into a clock record. wholeSeconds == 0 marks

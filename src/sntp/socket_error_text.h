@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/message_boxes.h"
+#include "ports/message_boxes.h"
 
 namespace quorvane {
 

@@ -8,16 +8,9 @@
 #include <mutex>
 #include <thread>
 
-namespace quorvane {
+#include "ports/worker_link.h"
 
-// The worker's synchronous sends to the user-interface thread: each returns once the
-// message has been handled there.
-class WorkerLink {
- public:
-  virtual ~WorkerLink() = default;
-  virtual void SendWatchdogStep() = 0;
-  virtual void SendResetProgress() = 0;
-};
+namespace quorvane {
 
 // A manual-reset event pair that one thread can wait on together: the first of the two
 // wins when both are signalled.

@@ -19,8 +19,8 @@
 #include <QUrl>
 #include <ctime>
 
+#include "platform/linux/autostart.h"
 #include "ui/app_icon.h"
-#include "ui/autostart.h"
 #include "ui/help_dialogs.h"
 
 namespace quorvane {

@@ -8,10 +8,10 @@
 #include <string>
 
 #include "app/app_settings.h"
-#include "app/message_boxes.h"
-#include "app/settings_store.h"
+#include "ports/engine_ui.h"
+#include "ports/message_boxes.h"
+#include "ports/settings_store.h"
 #include "sntp/engine_state.h"
-#include "sntp/engine_ui.h"
 #include "ui/time_display.h"
 
 class QAction;

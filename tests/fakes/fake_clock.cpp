@@ -1,5 +1,7 @@
 #include "fakes/fake_clock.h"
 
+#include "sntp/sntp_packet.h"
+
 #include <cmath>
 #include <ctime>
 

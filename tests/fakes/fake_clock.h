@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "sntp/clock.h"
+#include "ports/clock.h"
 
 namespace quorvane::testing {
 

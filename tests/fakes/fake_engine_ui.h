@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "sntp/engine_ui.h"
+#include "ports/engine_ui.h"
 
 namespace quorvane::testing {
 

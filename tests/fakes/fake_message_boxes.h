@@ -4,7 +4,7 @@
 #include <functional>
 #include <vector>
 
-#include "app/message_boxes.h"
+#include "ports/message_boxes.h"
 
 namespace quorvane::testing {
 

@@ -5,7 +5,7 @@
 #include <variant>
 #include <vector>
 
-#include "app/settings_store.h"
+#include "ports/settings_store.h"
 
 namespace quorvane::testing {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "sntp/datagram_socket.h"
+#include "ports/datagram_socket.h"
 
 namespace quorvane::testing {
 

@@ -3,7 +3,7 @@
 #include <atomic>
 #include <vector>
 
-#include "logging/sync_log_writer.h"
+#include "ports/sync_log_writer.h"
 #include "sntp/watchdog.h"
 
 namespace quorvane::testing {

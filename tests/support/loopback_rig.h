@@ -15,7 +15,7 @@
 #include "fakes/fake_engine_ui.h"
 #include "fakes/fake_message_boxes.h"
 #include "logging/sync_log.h"
-#include "platform/posix_udp_socket.h"
+#include "platform/linux/posix_udp_socket.h"
 #include "sntp/engine_state.h"
 #include "support/poll_loop.h"
 

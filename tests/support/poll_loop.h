@@ -8,7 +8,7 @@
 #include <memory>
 #include <mutex>
 
-#include "platform/fd_watcher.h"
+#include "ports/fd_watcher.h"
 
 namespace quorvane::testing {
 

@@ -1,0 +1,130 @@
+#include "platform/linux/posix_udp_socket.h"
+
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/linux/errno_to_wsa.h"
+#include "sntp/socket_error_text.h"
+
+namespace quorvane {
+
+std::optional<uint32_t> ResolveWithGetaddrinfo(const std::string& host) {
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_DGRAM;
+  addrinfo* found = nullptr;
+  if (getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) {
+    return std::nullopt;
+  }
+  const uint32_t address = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr.s_addr;
+  freeaddrinfo(found);
+  return address;
+}
+
+PosixUdpSocket::PosixUdpSocket(FdWatcher& watcher, SocketEvents& events, HostResolver resolver)
+    : watcher_(watcher), events_(events), resolver_(std::move(resolver)) {}
+
+PosixUdpSocket::~PosixUdpSocket() { Close(); }
+
+bool PosixUdpSocket::Fail(int wsaCode) {
+  lastError_ = wsaCode;
+  return false;
+}
+
+bool PosixUdpSocket::FailWithErrno() { return Fail(WsaCodeFromErrno(errno)); }
+
+int PosixUdpSocket::FailedTransfer(int wsaCode) {
+  lastError_ = wsaCode;
+  return -1;
+}
+
+bool PosixUdpSocket::Socket() {
+  // One descriptor per object: a second Socket() would leak or orphan the first.
+  if (fd_ >= 0) return Fail(wsa::kInvalid);
+  fd_ = socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  if (fd_ < 0) return FailWithErrno();
+  openToken_ = std::make_shared<int>(0);
+  // Reads are reported from the start, as a bound listening socket never connects. The
+  // handler touches nothing of this object after OnReceive, which may delete it.
+  SocketEvents* events = &events_;
+  watcher_.Watch(fd_, [events] { events->OnReceive(); });
+  return true;
+}
+
+bool PosixUdpSocket::Bind(uint16_t port) {
+  if (fd_ < 0) return Fail(wsa::kNotSocket);
+  sockaddr_in local{};
+  local.sin_family = AF_INET;
+  local.sin_addr.s_addr = htonl(INADDR_ANY);
+  local.sin_port = htons(port);
+  if (bind(fd_, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
+    return FailWithErrno();
+  }
+  return true;
+}
+
+bool PosixUdpSocket::Connect(const std::string& host, uint16_t port) {
+  if (fd_ < 0) return Fail(wsa::kNotSocket);
+  sockaddr_in peer{};
+  peer.sin_family = AF_INET;
+  peer.sin_port = htons(port);
+  if (inet_pton(AF_INET, host.c_str(), &peer.sin_addr) != 1) {
+    const std::optional<uint32_t> address = resolver_ ? resolver_(host) : std::nullopt;
+    if (!address) return Fail(wsa::kInvalid);
+    peer.sin_addr.s_addr = *address;
+  }
+  if (connect(fd_, reinterpret_cast<const sockaddr*>(&peer), sizeof peer) != 0) {
+    return FailWithErrno();
+  }
+  // Never inside Connect itself: the caller is still in the middle of its attempt.
+  std::weak_ptr<int> open = openToken_;
+  SocketEvents* events = &events_;
+  watcher_.Post([open, events] {
+    if (open.lock()) events->OnConnect(0);
+  });
+  return true;
+}
+
+int PosixUdpSocket::Send(std::span<const uint8_t> data) {
+  if (fd_ < 0) return FailedTransfer(wsa::kNotSocket);
+  const ssize_t sent = send(fd_, data.data(), data.size(), MSG_NOSIGNAL);
+  if (sent < 0) return FailedTransfer(WsaCodeFromErrno(errno));
+  return static_cast<int>(sent);
+}
+
+int PosixUdpSocket::Receive(std::span<uint8_t> buffer) {
+  if (fd_ < 0) return FailedTransfer(wsa::kNotSocket);
+  // MSG_TRUNC makes recv return the datagram's real length, so a longer datagram is
+  // recognised (and consumed) instead of being handed on cut short.
+  const ssize_t length = recv(fd_, buffer.data(), buffer.size(), MSG_TRUNC);
+  if (length < 0) return FailedTransfer(WsaCodeFromErrno(errno));
+  if (static_cast<size_t>(length) > buffer.size()) return FailedTransfer(wsa::kMessageSize);
+  return static_cast<int>(length);
+}
+
+void PosixUdpSocket::Close() {
+  if (fd_ < 0) return;
+  openToken_.reset();
+  watcher_.Unwatch(fd_);
+  close(fd_);
+  fd_ = -1;
+}
+
+uint16_t PosixUdpSocket::LocalPort() const {
+  if (fd_ < 0) return 0;
+  sockaddr_in local{};
+  socklen_t length = sizeof local;
+  if (getsockname(fd_, reinterpret_cast<sockaddr*>(&local), &length) != 0) return 0;
+  return ntohs(local.sin_port);
+}
+
+std::unique_ptr<CMyAsyncSocket> PosixSocketFactory::NewSocket(SocketEvents& events) {
+  return std::make_unique<PosixUdpSocket>(watcher_, events, resolver_);
+}
+
+}  // namespace quorvane

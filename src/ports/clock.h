@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace quorvane {
+
+// Seconds since 1900-01-01 00:00:00 UTC (NTP era 0).
+using NtpSeconds = double;
+// A correction in seconds; positive means the PC clock is behind the server.
+using ClockOffset = double;
+
+// Calendar record in local time, laid out as the clock-setting call expects it.
+struct ClockRecord {
+  uint16_t year = 0;
+  uint16_t month = 0;  // 1-12
+  uint16_t dayOfWeek = 0;
+  uint16_t day = 0;  // 1-31
+  uint16_t hour = 0;
+  uint16_t minute = 0;
+  uint16_t second = 0;
+  uint16_t milliseconds = 0;  // 0-999
+
+  bool operator==(const ClockRecord&) const = default;
+};
+
+struct SetClockResult {
+  bool accepted = false;
+  std::string errorText;  // the system's text for the refusal; empty when accepted
+};
+
+// The PC clock. The core reads the time only through this port, so tests can run it on a
+// virtual clock and never touch the real one. Every call is made on the user-interface
+// thread; the privilege bracket and SetLocalTime run on the same thread, one after another.
+class Clock {
+ public:
+  virtual ~Clock() = default;
+  // UTC now, at millisecond resolution.
+  virtual NtpSeconds ReadLocalClock() = 0;
+  // UTC now, whole seconds since 1970-01-01.
+  virtual int64_t WallSeconds() = 0;
+  // Sets the clock to a local-time record; accepted or refused with the system's text.
+  virtual SetClockResult SetLocalTime(const ClockRecord& record) = 0;
+  // Bracket around SetLocalTime: raise, then restore, the right to set the clock.
+  virtual bool EnableClockPrivilege() = 0;
+  virtual void RestoreClockPrivilege() = 0;
+};
+
+}  // namespace quorvane

@@ -1,0 +1,145 @@
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <memory>
+
+#include "fakes/fake_clock.h"
+#include "fakes/fake_socket.h"
+#include "fakes/fake_worker.h"
+#include "gui/ui_test_support.h"
+#include "sntp/engine_state.h"
+#include "ui/main_window.h"
+#include "ui/time_display.h"
+
+namespace quorvane::testing {
+namespace {
+
+// The window as the engine's UI, on fake sockets, clock and log.
+struct EngineWindowRig {
+  WindowRig base;
+  FakeSocketFactory sockets;
+  FakeClock clock;
+  RecordingSyncLog log;
+  CountingWorkerLink link;
+  std::unique_ptr<Watchdog> watchdog = std::make_unique<Watchdog>(link);
+  std::unique_ptr<EngineState> engine;
+
+  EngineWindowRig() {
+    base.settings.Primary_Server = "primary.test";
+    base.settings.ServerInUse = "primary.test";
+    CMainWindow& w = base.Make();
+    engine = std::make_unique<EngineState>(
+        EnginePorts{base.settings, w, base.boxes, sockets, clock, log, *watchdog});
+    w.SetEngine(engine.get());
+  }
+  ~EngineWindowRig() {
+    // The window discards the engine's socket as it goes, so it goes first.
+    base.window.reset();
+    watchdog->Stop([] {}, std::chrono::milliseconds(2000));
+  }
+  CMainWindow& window() { return *base.window; }
+};
+
+TEST(MainWindowEngine, FirstTickPaintsThenStartsTheFirstSync) {
+  EngineWindowRig rig;
+  rig.window().SetTimeSource([] { return int64_t{1245074709}; });
+  rig.window().show();
+  rig.window().Tick();
+  EXPECT_FALSE(rig.window().findChild<QPushButton*>("button_1029")->isEnabled());
+  ASSERT_EQ(rig.sockets.records.size(), 1u);
+  EXPECT_EQ(rig.sockets.Last().connectedHost, "primary.test");
+  EXPECT_TRUE(rig.engine->SyncRequested);
+  EXPECT_FALSE(rig.window().findChild<TimeBand*>("time_band")->Pixmap().isNull());
+}
+
+TEST(MainWindowEngine, WatchdogMessagesStepTheEnginesProgress) {
+  EngineWindowRig rig;
+  rig.window().ExecuteCommand(cmd::kQueryButton);
+  ASSERT_TRUE(rig.engine->EngineSocket);
+  auto* bar = rig.window().findChild<QProgressBar*>("pane1_progress");
+  rig.window().OnWatchdogStepMessage();
+  rig.window().OnWatchdogStepMessage();
+  EXPECT_EQ(bar->value(), 14);
+  rig.window().OnResetProgressMessage();
+  EXPECT_EQ(bar->value(), 0);
+}
+
+TEST(MainWindowEngine, TrayCorrectCommandSyncsAndTeardownDiscardsTheSocket) {
+  EngineWindowRig rig;
+  ActionsWithId(rig.window(), cmd::kCorrectClock).at(0)->trigger();
+  ASSERT_TRUE(rig.engine->EngineSocket);
+  EXPECT_TRUE(rig.engine->SyncRequested);
+  rig.window().Teardown();
+  EXPECT_FALSE(rig.engine->EngineSocket);
+  EXPECT_TRUE(rig.sockets.Last().closed);
+  EXPECT_EQ(rig.base.store.writtenKeys.size(), 4u);
+  rig.window().Teardown();
+  EXPECT_EQ(rig.base.store.writtenKeys.size(), 4u);
+}
+
+TEST(MainWindowEngine, NoTickAfterAConfirmedClose) {
+  EngineWindowRig rig;
+  rig.window().show();
+  ASSERT_TRUE(rig.window().close());
+  // The timer is stopped; a tick that still came would find nothing to start here.
+  EXPECT_TRUE(rig.sockets.records.empty());
+}
+
+// The band shows the text in the foreground colour on the background colour.
+TEST(MainWindowTimeBand, DrawsTheTimeInTheChosenColours) {
+  struct Case {
+    uint32_t fg, bg;
+  };
+  for (const Case c :
+       {Case{kDefaultForeGroundColor, kDefaultBackGroundColor}, Case{0x000000FF, 0x00FFFF00}}) {
+    WindowRig rig;
+    rig.settings.ForeGroundColor = c.fg;
+    rig.settings.BackGroundColor = c.bg;
+    CMainWindow& w = rig.Make();
+    w.SetTimeSource([] { return int64_t{1245074709}; });
+    w.show();
+    w.PaintTime();
+    const QImage image = w.findChild<TimeBand*>("time_band")->Pixmap().toImage();
+    ASSERT_FALSE(image.isNull());
+    EXPECT_EQ(image.pixelColor(0, 0), ColorFromColorRef(c.bg));
+    EXPECT_EQ(image.pixelColor(image.width() - 1, image.height() - 1), ColorFromColorRef(c.bg));
+    int textPixels = 0;
+    for (int y = 0; y < image.height(); ++y) {
+      for (int x = 0; x < image.width(); ++x) {
+        if (image.pixelColor(x, y) == ColorFromColorRef(c.fg)) ++textPixels;
+      }
+    }
+    EXPECT_GT(textPixels, 100);
+  }
+}
+
+// Until the first tick the band shows its background, never an unfilled pixmap.
+TEST(MainWindowTimeBand, BeforeTheFirstTickTheBandIsBackground) {
+  WindowRig rig;
+  rig.settings.BackGroundColor = 0x00336699;
+  CMainWindow& w = rig.Make();
+  w.show();
+  const QImage image = w.findChild<TimeBand*>("time_band")->Pixmap().toImage();
+  ASSERT_FALSE(image.isNull());
+  EXPECT_EQ(image.pixelColor(image.width() / 2, image.height() / 2), QColor(0x99, 0x66, 0x33));
+}
+
+TEST(MainWindowTimeBand, FrameIsFixedAndTitled) {
+  WindowRig rig;
+  CMainWindow& w = rig.Make();
+  w.show();
+  EXPECT_EQ(w.windowTitle(), QStringLiteral("Quorvane v2.0"));
+  EXPECT_EQ(w.size(), QSize(500, 190));
+  EXPECT_EQ(w.minimumSize(), w.maximumSize());
+  EXPECT_FALSE(w.windowFlags() & Qt::WindowMaximizeButtonHint);
+  auto* query = w.findChild<QPushButton*>("button_1029");
+  auto* sync = w.findChild<QPushButton*>("button_1030");
+  EXPECT_EQ(query->geometry(), QRect(0, 0, 250, 25));
+  EXPECT_EQ(sync->geometry(), QRect(250, 0, 250, 25));
+}
+
+}  // namespace
+}  // namespace quorvane::testing

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QMenuBar>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "app/app_settings.h"
+#include "fakes/fake_message_boxes.h"
+#include "fakes/fake_settings_store.h"
+#include "support/settings_fixtures.h"
+#include "support/temp_dir.h"
+#include "ui/main_window.h"
+
+namespace quorvane::testing {
+
+// A main window on fake ports. Settings can be changed before Make().
+struct WindowRig {
+  TempConfigHome home;
+  AppSettings settings;
+  FakeSettingsStore store;
+  FakeMessageBoxes boxes;
+  std::unique_ptr<CMainWindow> window;
+
+  WindowRig() { LoadDefaults(settings, store, boxes); }
+  CMainWindow& Make(std::string executable = "/opt/quorvane/Quorvane") {
+    window = std::make_unique<CMainWindow>(settings, store, boxes, std::move(executable));
+    return *window;
+  }
+};
+
+// Every action with this command id, over all the window's menus.
+inline QList<QAction*> ActionsWithId(QWidget& window, int id) {
+  return window.findChildren<QAction*>(QStringLiteral("action_%1").arg(id));
+}
+
+inline void ProcessPostedEvents() {
+  QCoreApplication::sendPostedEvents();
+  QCoreApplication::processEvents();
+}
+
+}  // namespace quorvane::testing

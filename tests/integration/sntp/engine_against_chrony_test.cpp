@@ -1,0 +1,69 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <regex>
+
+#include "support/loopback_rig.h"
+
+namespace quorvane {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::LoopbackRig;
+using testing::SilentServer;
+
+// The virtual clock starts this far behind the real one (and the loopback server).
+constexpr int64_t kBehindMs = -5250;
+
+TEST(EngineAgainstChrony, OneSyncSetsTheClockAndLogsOneLine) {
+  LoopbackRig rig(kBehindMs);
+  rig.engine.StartSync();
+  ASSERT_TRUE(rig.RunUntil([&] { return rig.clock.setCount > 0; }, 5s)) << rig.ui.pane0;
+  EXPECT_LE(std::llabs(rig.ClockErrorMs()), 2) << rig.ClockErrorMs();
+  const std::regex status(
+      R"(^Sync @ \d\d:\d\d:\d\d\.\.\. System Clock Corrected by: 5\.2[45]\d seconds$)");
+  EXPECT_TRUE(std::regex_match(rig.ui.pane0, status)) << rig.ui.pane0;
+  const std::string log = rig.ReadLog();
+  const std::regex line(R"(^\d{4}/\d\d/\d\d,\d\d:\d\d:\d\d,\+5\.2\d{5},127\.0\.0\.1,1,H,S\r\n$)");
+  EXPECT_TRUE(std::regex_match(log, line)) << log;
+  EXPECT_TRUE(rig.boxes.shown.empty());
+  EXPECT_FALSE(rig.engine.EngineSocket);
+}
+
+TEST(EngineAgainstChrony, QueryShowsServerTimeAndLeavesTheClock) {
+  LoopbackRig rig(kBehindMs);
+  rig.engine.StartQuery();
+  ASSERT_TRUE(rig.RunUntil([&] { return rig.ui.pane0.starts_with("Server Timestamp: "); }, 5s))
+      << rig.ui.pane0;
+  EXPECT_EQ(rig.clock.setCount, 0);
+  EXPECT_EQ(rig.clock.offsetMs, kBehindMs);
+  const std::regex status(
+      R"(^Server Timestamp: \d\d:\d\d:\d\d [A-Z][a-z]+ \d\d, \d{4}\.\.\. Delta: 5\.2\d\d seconds$)");
+  EXPECT_TRUE(std::regex_match(rig.ui.pane0, status)) << rig.ui.pane0;
+  EXPECT_FALSE(std::filesystem::exists(rig.settings.LogFilePath));
+}
+
+// Runs in real time: four requests about three seconds apart, then the switch-over.
+TEST(EngineAgainstChrony, SilentServerIsRetriedThenTheOtherServerAnswers) {
+  SilentServer silent("127.0.0.2", 123);
+  LoopbackRig rig(kBehindMs);
+  rig.settings.Primary_Server = rig.settings.ServerInUse = "127.0.0.2";
+  rig.settings.Notify_User = 1;
+  rig.engine.StartSync();
+  ASSERT_TRUE(rig.RunUntil([&] { return !rig.boxes.shown.empty(); }, 20s));
+  EXPECT_EQ(silent.received(), 4);
+  EXPECT_EQ(rig.ui.pane0, "SNTP Server: Response Timeout");
+  EXPECT_EQ(rig.boxes.shown[0].text,
+            "The primary server did not respond.\n3 attempts were made.\nQuorvane switched to "
+            "the secondary.");
+  EXPECT_EQ(rig.settings.ServerInUse, "127.0.0.1");
+  EXPECT_EQ(rig.clock.setCount, 0);
+  // The sync is still owed: the next query to the secondary sets the clock.
+  rig.engine.StartQuery();
+  ASSERT_TRUE(rig.RunUntil([&] { return rig.clock.setCount > 0; }, 5s)) << rig.ui.pane0;
+  EXPECT_LE(std::llabs(rig.ClockErrorMs()), 2);
+  EXPECT_FALSE(rig.engine.FailoverSinceReply);
+}
+
+}  // namespace
+}  // namespace quorvane

@@ -1,0 +1,226 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <random>
+
+#include "support/engine_test_support.h"
+
+namespace quorvane {
+namespace {
+
+using testing::EngineRig;
+using testing::Reply;
+
+constexpr NtpSeconds X = 3454321000.0;
+constexpr const char* kTooBig =
+    "Sync Error: Timestamp differential exceeds Maximum Correction Limit";
+constexpr const char* kInvalidData = "Reset: Invalid Data returned by SNTP Server";
+
+// The worked example: T1 = X + 0.125, T2 = X + 0.875, T3 = X + 0.9375, T4 = X + 0.25.
+void RunWorkedExample(EngineRig& r, bool sync) {
+  r.clock.SetNtp(X + 0.125);
+  sync ? r.engine.StartSync() : r.engine.StartQuery();
+  r.clock.SetNtp(X + 0.25);
+  r.sockets.Deliver(Reply(X + 0.875, X + 0.9375));
+}
+
+TEST(ResponseTest, QueryShowsServerTimeAndDeltaAndLeavesClock) {
+  EngineRig r;
+  RunWorkedExample(r, false);
+  EXPECT_EQ(r.ui.pane0, "Server Timestamp: 13:36:40 June 18, 2009... Delta: 0.719 seconds");
+  EXPECT_TRUE(r.clock.setRecords.empty());
+  EXPECT_TRUE(r.log.entries.empty());
+  EXPECT_EQ(r.ui.correctionTooBigPosts, 0);
+  EXPECT_FALSE(r.engine.EngineSocket);
+  EXPECT_TRUE(r.ui.queryEnabled && r.ui.syncEnabled);
+  EXPECT_FALSE(r.watchdog.QueryPending());
+}
+
+TEST(ResponseTest, QueryOfAServerTimeBefore1970ShowsOnlyTheDelta) {
+  EngineRig r;
+  r.clock.SetNtp(X);
+  r.engine.StartQuery();
+  r.sockets.Deliver(Reply(100.5, 100.5));  // W = 100, so U is negative
+  EXPECT_EQ(r.ui.pane0, "Delta: -3454320899.500 seconds");
+}
+
+TEST(ResponseTest, SyncSetsClockShowsCorrectionAndLogs) {
+  EngineRig r;
+  RunWorkedExample(r, true);
+  ASSERT_EQ(r.clock.setRecords.size(), 1u);
+  const ClockRecord expected{2009, 6, 4, 18, 13, 36, 40, 968};
+  EXPECT_EQ(r.clock.setRecords[0], expected);
+  EXPECT_EQ(r.ui.pane0, "Sync @ 13:36:40... System Clock Corrected by: 0.719 seconds");
+  ASSERT_EQ(r.log.entries.size(), 1u);
+  EXPECT_EQ(r.log.entries[0].correction, 0.71875);
+  EXPECT_EQ(r.log.entries[0].status, 'S');
+  EXPECT_FALSE(r.engine.SyncRequested);
+  EXPECT_EQ(r.clock.privilegeRaised, 1);
+  EXPECT_EQ(r.clock.privilegeRestored, 1);
+}
+
+TEST(ResponseTest, NegativeQuarterSecondCorrection) {
+  EngineRig r;
+  r.clock.SetNtp(X + 0.5);
+  r.engine.StartSync();
+  r.AnswerWithOffset(-0.25);
+  EXPECT_EQ(r.ui.pane0, "Sync @ 13:36:40... System Clock Corrected by: -0.250 seconds");
+  EXPECT_EQ(r.clock.nowUnixMs, int64_t{1245332200} * 1000 + 250);
+}
+
+TEST(ResponseTest, CorrectionLimitIsInclusive) {
+  struct Case {
+    double offset;
+    bool applied;
+  };
+  for (const Case& c :
+       {Case{2.0, true}, Case{-2.0, true}, Case{2.001, false}, Case{-2.001, false}}) {
+    EngineRig r;
+    r.settings.MaxCorrectionSeconds = 2.0;
+    r.clock.SetNtp(X);
+    r.engine.StartSync();
+    r.AnswerWithOffset(c.offset);
+    EXPECT_EQ(r.clock.setRecords.size(), c.applied ? 1u : 0u) << c.offset;
+    EXPECT_EQ(r.log.entries.size(), c.applied ? 1u : 0u) << c.offset;
+    if (!c.applied) {
+      EXPECT_EQ(r.ui.pane0, kTooBig);
+      EXPECT_FALSE(r.engine.SyncRequested);
+      EXPECT_FALSE(r.engine.EngineSocket);
+    }
+  }
+}
+
+TEST(ResponseTest, TooBigCorrectionKeepsFailoverFlagAndStillClosesCommandLineRun) {
+  EngineRig r;
+  r.settings.MaxCorrectionSeconds = 1.0;
+  r.engine.FailoverSinceReply = true;
+  r.engine.ExitAfterSync = true;
+  r.engine.StartSync();
+  r.AnswerWithOffset(5.0);
+  EXPECT_TRUE(r.engine.FailoverSinceReply);
+  EXPECT_EQ(r.ui.closePosts, 1);
+}
+
+TEST(ResponseTest, QueryAboveLimitShowsStatusThenPostsNotice) {
+  EngineRig r;
+  r.settings.MaxCorrectionSeconds = 0.5;
+  RunWorkedExample(r, false);
+  EXPECT_EQ(r.ui.pane0, "Server Timestamp: 13:36:40 June 18, 2009... Delta: 0.719 seconds");
+  EXPECT_EQ(r.ui.correctionTooBigPosts, 1);
+  EXPECT_TRUE(r.clock.setRecords.empty());
+}
+
+TEST(ResponseTest, RefusedClockShowsSystemTextLogsFailureAndClearsPane) {
+  EngineRig r;
+  r.clock.refuse = true;
+  RunWorkedExample(r, true);
+  ASSERT_EQ(r.boxes.shown.size(), 1u);
+  EXPECT_EQ(r.boxes.shown[0].kind, BoxKind::Unowned);
+  EXPECT_EQ(r.boxes.shown[0].caption, "Failed to Set System Clock");
+  EXPECT_EQ(r.boxes.shown[0].text, "Operation not permitted");
+  EXPECT_EQ(r.boxes.shown[0].icon, BoxIcon::None);
+  EXPECT_EQ(r.ui.pane0, "");
+  ASSERT_EQ(r.log.entries.size(), 1u);
+  EXPECT_EQ(r.log.entries[0].status, 'F');
+  EXPECT_EQ(r.clock.privilegeRestored, 1);
+}
+
+TEST(ResponseTest, NothingIsLoggedWhenLoggingIsOff) {
+  for (bool refuse : {false, true}) {
+    EngineRig r;
+    r.settings.LogToFile = 0;
+    r.clock.refuse = refuse;
+    RunWorkedExample(r, true);
+    EXPECT_TRUE(r.log.entries.empty());
+  }
+}
+
+TEST(ResponseTest, ZeroTimestampsAreInvalidData) {
+  EngineRig r;
+  r.engine.StartSync();
+  r.sockets.Deliver(std::vector<uint8_t>(48, 0));
+  EXPECT_EQ(r.ui.pane0, kInvalidData);
+  EXPECT_FALSE(r.engine.EngineSocket);
+  EXPECT_TRUE(r.engine.SyncRequested);
+  EXPECT_TRUE(r.clock.setRecords.empty());
+}
+
+TEST(ResponseTest, EveryShortReplyIsInvalidDataAndLongOneAReceiveError) {
+  for (size_t length = 0; length < 48; ++length) {
+    EngineRig r;
+    r.engine.StartSync();
+    std::vector<uint8_t> reply = Reply(X + 1, X + 1);
+    reply.resize(length);
+    r.sockets.Deliver(reply);
+    EXPECT_EQ(r.ui.pane0, kInvalidData) << length;
+    EXPECT_TRUE(r.clock.setRecords.empty()) << length;
+  }
+  EngineRig r;
+  r.engine.serverTest.OpenServerDialog = true;
+  r.engine.serverTest.ServerTestTarget = 1;
+  r.engine.StartQuery();
+  std::vector<uint8_t> reply = Reply(X + 1, X + 1);
+  reply.push_back(0);
+  r.sockets.Deliver(reply);
+  EXPECT_EQ(r.ui.testFailed, 1);
+  EXPECT_FALSE(r.engine.EngineSocket);
+  EngineRig plain;
+  plain.engine.StartQuery();
+  plain.sockets.Deliver(std::vector<uint8_t>(49, 1));
+  EXPECT_EQ(plain.ui.pane0, "*** WinSock Receive Error! ***");
+}
+
+TEST(ResponseTest, ServerTestReplyWhileSyncPendingSetsTheClock) {
+  EngineRig r;
+  r.engine.SyncRequested = true;
+  r.engine.serverTest.OpenServerDialog = true;
+  r.engine.serverTest.ServerTestTarget = 1;
+  RunWorkedExample(r, false);
+  EXPECT_EQ(r.ui.testSucceeded, 1);
+  EXPECT_EQ(r.clock.setRecords.size(), 1u);
+}
+
+TEST(ResponseTest, ListenModeCorrectsFromTransmitStampAndKeepsSocket) {
+  EngineRig r;
+  r.settings.Socket_Mode = kListenMode;
+  r.engine.BroadcastTickCount = 40;
+  r.engine.EngineSocket = r.sockets.NewSocket(r.engine);
+  r.clock.SetNtp(X + 0.25);
+  r.sockets.Deliver(Reply(0, X + 0.9375));
+  EXPECT_EQ(r.engine.BroadcastTickCount, 0u);
+  ASSERT_EQ(r.log.entries.size(), 1u);
+  EXPECT_EQ(r.log.entries[0].correction, 0.6875);
+  EXPECT_TRUE(r.engine.EngineSocket);
+  // A broadcast above the limit closes the listening socket.
+  r.settings.MaxCorrectionSeconds = 0.1;
+  r.clock.SetNtp(X);
+  r.sockets.Deliver(Reply(0, X + 5));
+  EXPECT_EQ(r.ui.pane0, kTooBig);
+  EXPECT_FALSE(r.engine.EngineSocket);
+}
+
+// Whatever arrives, the handler ends in a defined state; the sanitizer builds catch any
+// read of undefined bytes or overflow on the way.
+TEST(ResponseTest, ArbitraryDatagramsNeverBreakTheEngine) {
+  const auto seed = static_cast<uint32_t>(std::random_device{}());
+  std::mt19937 random(seed);
+  SCOPED_TRACE("seed " + std::to_string(seed));
+  EngineRig r;
+  r.settings.MaxCorrectionSeconds = 1e12;
+  for (int i = 0; i < 3000; ++i) {
+    r.settings.Socket_Mode = i % 3 == 0 ? kListenMode : kPollMode;
+    if (!r.engine.EngineSocket) r.engine.StartQuery();
+    r.engine.SyncRequested = i % 2 == 0;
+    std::vector<uint8_t> datagram(random() % 64);
+    for (auto& b : datagram) b = static_cast<uint8_t>(random());
+    r.clock.nowUnixMs = static_cast<int64_t>(random()) * 1000;
+    r.sockets.Deliver(datagram);
+    if (r.settings.Socket_Mode == kPollMode) {
+      ASSERT_FALSE(r.engine.EngineSocket) << i;
+      ASSERT_TRUE(r.ui.queryEnabled && r.ui.syncEnabled) << i;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace quorvane
