@@ -37,20 +37,14 @@ install_missing() {
   return 0
 }
 
-# build/ is always the full program with benchmarks, whatever an earlier configure cached.
-plain_options=(-DQUORVANE_GUI=ON -DQUORVANE_BENCH=ON -DQUORVANE_SANITIZE=)
-
-configure_and_build() {  # dir, extra cmake args...
-  local dir=$1
-  shift
-  cmake -S "$root" -B "$dir" -G Ninja "$@" >/dev/null
-  cmake --build "$dir" -j "$jobs"
+# The three builds are CMakePresets.json's: plain (build/), asan (build/asan), tsan (build/tsan).
+build_preset() {  # preset
+  cmake --preset "$1" >/dev/null
+  cmake --build --preset "$1" -j "$jobs"
 }
 
-run_ctest() {  # dir, extra ctest args...
-  local dir=$1
-  shift
-  (cd "$dir" && ctest --output-on-failure -j "$jobs" "$@")
+test_preset() {  # preset
+  ctest --preset "$1" -j "$jobs"
 }
 
 check_format() {
@@ -64,24 +58,20 @@ cmd_test() {
   install_missing
   check_format
   echo "== build (warnings are errors)"
-  configure_and_build build -DCMAKE_BUILD_TYPE=RelWithDebInfo "${plain_options[@]}"
-  run_ctest build
+  build_preset plain
+  test_preset plain
   echo "== AddressSanitizer + UndefinedBehaviorSanitizer"
-  configure_and_build build/asan -DCMAKE_BUILD_TYPE=Debug -DQUORVANE_SANITIZE=address,undefined \
-    -DQUORVANE_BENCH=OFF
-  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
-    LSAN_OPTIONS=suppressions=$root/tests/support/lsan.supp:print_suppressions=0 \
-    UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 run_ctest build/asan
+  build_preset asan
+  test_preset asan
   echo "== ThreadSanitizer (the core: watchdog, worker and engine tests)"
-  configure_and_build build/tsan -DCMAKE_BUILD_TYPE=Debug -DQUORVANE_SANITIZE=thread \
-    -DQUORVANE_GUI=OFF -DQUORVANE_BENCH=OFF
+  build_preset tsan
   # Some kernels randomise mmap more than this TSan runtime accepts; run it without ASLR.
-  TSAN_OPTIONS=halt_on_error=1 setarch "$(uname -m)" -R bash -c "cd build/tsan && ctest --output-on-failure -j $jobs"
+  setarch "$(uname -m)" -R ctest --preset tsan -j "$jobs"
 }
 
 cmd_run() {
   install_missing
-  configure_and_build build -DCMAKE_BUILD_TYPE=RelWithDebInfo "${plain_options[@]}"
+  build_preset plain
   local launch=("$root/build/Quorvane")
   if [ "$(id -u)" -eq 0 ]; then
     # Root may set the clock; a user namespace of its own takes that right away.
@@ -98,7 +88,7 @@ cmd_run() {
 cmd_bench() {
   install_missing
   # The same optimisation as the test build: GCC 12 at -O3 warns falsely (-Wrestrict) on strings.
-  configure_and_build build -DCMAKE_BUILD_TYPE=RelWithDebInfo "${plain_options[@]}"
+  build_preset plain
   # The sync benchmarks measure against a loopback NTP server that never touches the clock.
   bench_chrony_dir="$root/build/bench-chrony"
   tests/support/chrony.sh start "$bench_chrony_dir"

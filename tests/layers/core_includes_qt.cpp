@@ -1,0 +1,4 @@
+// Compiled with the core's include path, this must fail: the core never sees Qt.
+#include <QObject>
+
+int CoreLayerProbe() { return 0; }
