@@ -10,6 +10,7 @@ namespace quorvane {
 namespace {
 
 constexpr double kFractionWeight = 1.0 / 4294967296.0;  // 2^-32
+constexpr double kEraSeconds = 4294967296.0;            // 2^32
 constexpr uint16_t kInvalidField = 65535;
 
 uint32_t ReadBigEndian32(std::span<const uint8_t, 4> b) {
@@ -31,7 +32,10 @@ SntpPacket BuildRequest() {
 NtpSeconds DecodeTimestamp(std::span<const uint8_t, 8> bytes) {
   const uint32_t seconds = ReadBigEndian32(bytes.first<4>());
   const uint32_t fraction = ReadBigEndian32(bytes.last<4>());
-  return static_cast<double>(fraction) * kFractionWeight + static_cast<double>(seconds);
+  // A seconds word with its top bit clear is in era 1 (2036-02-07 06:28:16 UTC to 2104):
+  // era 0 reached that range only before 1968, when no server answered.
+  const double era = (seconds & 0x80000000u) != 0 ? 0.0 : kEraSeconds;
+  return static_cast<double>(fraction) * kFractionWeight + static_cast<double>(seconds) + era;
 }
 
 NtpSeconds ReceiveTimestamp(const SntpPacket& reply) { return TimestampAt(reply, 32); }

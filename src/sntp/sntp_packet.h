@@ -35,7 +35,8 @@ struct TravelTimes {
 // The request: version 1, client mode, everything else zero.
 SntpPacket BuildRequest();
 
-// Seconds and fraction words, both unsigned big-endian; no era handling.
+// Seconds and fraction words, both unsigned big-endian. A seconds word whose top bit is
+// clear is in era 1 (from 2036-02-07 06:28:16 UTC), one whose top bit is set in era 0.
 NtpSeconds DecodeTimestamp(std::span<const uint8_t, 8> bytes);
 
 // Receive (T2) and transmit (T3) timestamps of a full 48-byte reply.

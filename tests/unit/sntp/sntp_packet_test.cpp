@@ -31,6 +31,23 @@ TEST(SntpPacketTest, DecodesTimestampsAsUnsigned) {
   EXPECT_EQ(TransmitTimestamp(p), 4294967295.0);
 }
 
+TEST(SntpPacketTest, SecondsWordWithItsTopBitClearIsInTheNextEra) {
+  struct Case {
+    uint8_t seconds[4];
+    ClockRecord record;  // TZ=UTC in the test environment
+  } const cases[] = {
+      {{0xFF, 0xFF, 0xFF, 0xFF}, {2036, 2, 4, 7, 6, 28, 15, 0}},  // last second of era 0
+      {{0x00, 0x00, 0x00, 0x00}, {2036, 2, 4, 7, 6, 28, 16, 0}},  // first of era 1
+      {{0x07, 0x54, 0xFD, 0x00}, {2040, 1, 0, 1, 0, 0, 0, 0}},
+      {{0xCD, 0xE4, 0xC1, 0x68}, {2009, 6, 4, 18, 13, 36, 40, 0}},  // era 0 as before
+  };
+  for (const Case& c : cases) {
+    const uint8_t stamp[8] = {c.seconds[0], c.seconds[1], c.seconds[2], c.seconds[3], 0, 0, 0, 0};
+    const NtpSeconds t = TransmitTimestamp(ReplyWith(stamp, stamp));
+    EXPECT_EQ(MakeClockRecord(t, 0).record, c.record) << t;
+  }
+}
+
 TEST(SntpPacketTest, PollExchangeGivesOffsetTravelAndRecord) {
   const double t1 = X + 0.125, t2 = X + 0.875, t3 = X + 0.9375, t4 = X + 0.25;
   const ClockOffset offset = ComputeOffset(1, t1, t2, t3, t4);
