@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -35,6 +36,9 @@ class CMyAsyncSocket {
   // Reads one datagram into buffer: its length, or -1 when the read fails or the datagram
   // is longer than the buffer (it is then discarded, code 10040).
   virtual int Receive(std::span<uint8_t> buffer) = 0;
+  // When the datagram last read by Receive arrived, as the kernel stamped it: nanoseconds
+  // since 1970 on the system's real-time clock. None where the platform gives no stamp.
+  virtual std::optional<int64_t> ArrivalSystemTimeNs() const { return std::nullopt; }
   virtual void Close() = 0;
   virtual int LastError() const = 0;
 };

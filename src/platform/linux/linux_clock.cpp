@@ -8,8 +8,6 @@
 
 #include "sntp/sntp_packet.h"
 
-#include "sntp/sntp_packet.h"
-
 namespace quorvane {
 namespace {
 

@@ -7,11 +7,26 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 
 #include "platform/linux/errno_to_wsa.h"
 #include "sntp/socket_error_text.h"
 
 namespace quorvane {
+
+namespace {
+
+std::optional<int64_t> ReceiveStamp(msghdr& message) {
+  for (cmsghdr* c = CMSG_FIRSTHDR(&message); c != nullptr; c = CMSG_NXTHDR(&message, c)) {
+    if (c->cmsg_level != SOL_SOCKET || c->cmsg_type != SCM_TIMESTAMPNS) continue;
+    timespec stamp{};
+    std::memcpy(&stamp, CMSG_DATA(c), sizeof stamp);
+    return int64_t{stamp.tv_sec} * 1'000'000'000 + stamp.tv_nsec;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
 
 std::optional<uint32_t> ResolveWithGetaddrinfo(const std::string& host) {
   addrinfo hints{};
@@ -48,6 +63,10 @@ bool PosixUdpSocket::Socket() {
   if (fd_ >= 0) return Fail(wsa::kInvalid);
   fd_ = socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
   if (fd_ < 0) return FailWithErrno();
+  // The kernel's receive time of each datagram is the exchange's arrival instant; without
+  // it the engine falls back to reading the clock when the notification is handled.
+  const int on = 1;
+  timestamped_ = setsockopt(fd_, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on) == 0;
   openToken_ = std::make_shared<int>(0);
   // Reads are reported from the start, as a bound listening socket never connects. The
   // handler touches nothing of this object after OnReceive, which may delete it.
@@ -99,10 +118,19 @@ int PosixUdpSocket::Send(std::span<const uint8_t> data) {
 
 int PosixUdpSocket::Receive(std::span<uint8_t> buffer) {
   if (fd_ < 0) return FailedTransfer(wsa::kNotSocket);
-  // MSG_TRUNC makes recv return the datagram's real length, so a longer datagram is
+  arrivalNs_.reset();
+  iovec data{buffer.data(), buffer.size()};
+  alignas(cmsghdr) char control[CMSG_SPACE(sizeof(timespec))];
+  msghdr message{};
+  message.msg_iov = &data;
+  message.msg_iovlen = 1;
+  message.msg_control = timestamped_ ? control : nullptr;
+  message.msg_controllen = timestamped_ ? sizeof control : 0;
+  // MSG_TRUNC makes recvmsg return the datagram's real length, so a longer datagram is
   // recognised (and consumed) instead of being handed on cut short.
-  const ssize_t length = recv(fd_, buffer.data(), buffer.size(), MSG_TRUNC);
+  const ssize_t length = recvmsg(fd_, &message, MSG_TRUNC);
   if (length < 0) return FailedTransfer(WsaCodeFromErrno(errno));
+  arrivalNs_ = ReceiveStamp(message);
   if (static_cast<size_t>(length) > buffer.size()) return FailedTransfer(wsa::kMessageSize);
   return static_cast<int>(length);
 }

@@ -41,6 +41,7 @@ class PosixUdpSocket : public CMyAsyncSocket {
   bool Connect(const std::string& host, uint16_t port) override;
   int Send(std::span<const uint8_t> data) override;
   int Receive(std::span<uint8_t> buffer) override;
+  std::optional<int64_t> ArrivalSystemTimeNs() const override { return arrivalNs_; }
   void Close() override;
   int LastError() const override { return lastError_; }
 
@@ -58,6 +59,8 @@ class PosixUdpSocket : public CMyAsyncSocket {
   HostResolver resolver_;
   int fd_ = -1;
   int lastError_ = 0;
+  bool timestamped_ = false;
+  std::optional<int64_t> arrivalNs_;
   // Lives while the descriptor is open; queued notifications hold a weak reference.
   std::shared_ptr<int> openToken_;
 };

@@ -144,6 +144,30 @@ TEST_F(PosixUdpSocketTest, RequestReachesThePeerAndRepliesAreReadByLength) {
   }
 }
 
+TEST_F(PosixUdpSocketTest, EachDatagramReadCarriesItsKernelArrivalTime) {
+  auto realNs = [] {
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    return int64_t{now.tv_sec} * 1'000'000'000 + now.tv_nsec;
+  };
+  ConnectToPeer();
+  EXPECT_FALSE(socket->ArrivalSystemTimeNs());
+  ASSERT_EQ(socket->Send(Pattern(48)), 48);
+  peer.Receive();
+  const int64_t beforeReply = realNs();
+  peer.ReplyWith(Pattern(48));
+  ASSERT_TRUE(AwaitReceive());
+  const int64_t afterArrival = realNs();
+  std::vector<uint8_t> buffer(48, 0);
+  ASSERT_EQ(socket->Receive(buffer), 48);
+  ASSERT_TRUE(socket->ArrivalSystemTimeNs());
+  EXPECT_GE(*socket->ArrivalSystemTimeNs(), beforeReply);
+  EXPECT_LE(*socket->ArrivalSystemTimeNs(), afterArrival);
+  // A failed read leaves no stamp of an earlier datagram behind.
+  EXPECT_EQ(socket->Receive(buffer), -1);
+  EXPECT_FALSE(socket->ArrivalSystemTimeNs());
+}
+
 TEST_F(PosixUdpSocketTest, ConnectNotificationIsDeferredAndCarriesNoError) {
   ConnectToPeer();
   EXPECT_TRUE(events.connects.empty()) << "delivered inside Connect";
