@@ -216,5 +216,19 @@ TEST(MainWindowMenus, ModeCommandMarksFollowOnlyTheMode) {
   EXPECT_FALSE(ActionsWithId(w, cmd::kListenMode).at(0)->isChecked());
 }
 
+// The dialogs register their commands where the program is put together; until then the
+// items do nothing.
+TEST(MainWindowMenus, UnregisteredCommandsDoNothing) {
+  WindowRig rig;
+  CMainWindow& w = rig.Make();
+  for (int id : {cmd::kLogging, cmd::kServers, cmd::kPollMode, cmd::kListenMode}) {
+    for (QAction* a : ActionsWithId(w, id)) a->trigger();
+  }
+  ProcessPostedEvents();
+  EXPECT_TRUE(rig.boxes.shown.empty());
+  EXPECT_TRUE(rig.store.writtenKeys.empty());
+  EXPECT_EQ(rig.settings.Socket_Mode, kPollMode);
+}
+
 }  // namespace
 }  // namespace quorvane::testing

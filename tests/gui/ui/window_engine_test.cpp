@@ -5,6 +5,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "fakes/fake_clock.h"
 #include "fakes/fake_socket.h"
@@ -85,6 +87,24 @@ TEST(MainWindowEngine, NoTickAfterAConfirmedClose) {
   ASSERT_TRUE(rig.window().close());
   // The timer is stopped; a tick that still came would find nothing to start here.
   EXPECT_TRUE(rig.sockets.records.empty());
+}
+
+// Test results reach the server dialog only while it listens.
+TEST(MainWindowEngine, ServerTestResultsGoToTheListenerWhileOneIsSet) {
+  struct Listener : ServerTestListener {
+    std::vector<std::string> heard;
+    void TestSucceeded() override { heard.push_back("succeeded"); }
+    void TestFailed() override { heard.push_back("failed"); }
+  } listener;
+  WindowRig rig;
+  WindowEngineUi& ui = rig.Make().Ui();
+  ui.SendTestSucceeded();
+  ui.SetServerTestListener(&listener);
+  ui.SendTestFailed();
+  ui.SendTestSucceeded();
+  ui.SetServerTestListener(nullptr);
+  ui.SendTestFailed();
+  EXPECT_EQ(listener.heard, (std::vector<std::string>{"failed", "succeeded"}));
 }
 
 // The band shows the text in the foreground colour on the background colour.
