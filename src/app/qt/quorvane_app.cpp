@@ -67,13 +67,14 @@ bool CQuorvaneapp::InitInstance() {
   // BroadcastTickCount, FailoverSinceReply and SyncRequested start cleared with the engine.
   settings_.CommandLineSync = commandLineSync_;
 
-  window_ = new CMainWindow(settings_, *store_, *boxes_, executablePath_);
+  window_ = new CMainWindow(settings_, *store_, *boxes_, *setup_.clock, QtDesktopServices(),
+                            executablePath_);
   qtBoxes_->SetMainWindow(window_);
   fdWatcher_ = std::make_unique<QtFdWatcher>();
   sockets_ = std::make_unique<PosixSocketFactory>(*fdWatcher_);
   log_ = std::make_unique<SyncLog>(settings_, *setup_.clock, *boxes_);
   engine_ = std::make_unique<EngineState>(
-      EnginePorts{settings_, *window_, *boxes_, *sockets_, *setup_.clock, *log_, *watchdog_});
+      EnginePorts{settings_, window_->Ui(), *boxes_, *sockets_, *setup_.clock, *log_, *watchdog_});
   window_->SetEngine(engine_.get());
   window_->SetShutdownHook([this] { Shutdown(); });
 

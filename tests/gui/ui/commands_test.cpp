@@ -62,12 +62,12 @@ TEST(MainWindowCommands, ColourChoiceBecomesTheColorrefOfItsCommand) {
     WindowRig rig;
     rig.settings.ForeGroundColor = fg;
     rig.settings.BackGroundColor = bg;
-    CMainWindow& w = rig.Make();
     std::vector<QColor> initials;
-    w.SetColorChooser([&](const QColor& initial) {
+    rig.desktop.chooseColor = [&](const QColor& initial) {
       initials.push_back(initial);
       return c.chosen;
-    });
+    };
+    CMainWindow& w = rig.Make();
     w.ExecuteCommand(c.id);
     ASSERT_EQ(initials.size(), 1u);
     EXPECT_EQ(initials[0], QColor(0x55, 0x55, 0x00));
@@ -234,7 +234,7 @@ TEST(MainWindowClose, ExitCommandsAndPostedCloseAskFirst) {
     rig.boxes.shown.clear();
   }
   rig.boxes.answers.push_back(BoxAnswer::Cancel);
-  w.PostClose();
+  w.Ui().PostClose();
   ProcessPostedEvents();
   EXPECT_EQ(rig.boxes.shown.size(), 1u);
   EXPECT_TRUE(w.isVisible());
@@ -262,8 +262,8 @@ TEST(MainWindowClose, CloseWhileAskingIsIgnored) {
 TEST(MainWindowMessages, CorrectionTooBigShowsOneBoxPerPost) {
   WindowRig rig;
   CMainWindow& w = rig.Make();
-  w.PostCorrectionTooBig();
-  w.PostCorrectionTooBig();
+  w.Ui().PostCorrectionTooBig();
+  w.Ui().PostCorrectionTooBig();
   EXPECT_TRUE(rig.boxes.shown.empty());
   ProcessPostedEvents();
   const BoxRequest expected = ApplicationBox(
@@ -274,12 +274,12 @@ TEST(MainWindowMessages, CorrectionTooBigShowsOneBoxPerPost) {
 TEST(MainWindowMessages, ProgressStepsWrapAndResetAndNeverShowText) {
   WindowRig rig;
   CMainWindow& w = rig.Make();
-  auto* bar = w.findChild<QProgressBar*>(QStringLiteral("pane1_progress"));
+  auto* bar = w.findChild<QProgressBar*>(QStringLiteral("progressBar"));
   ASSERT_NE(bar, nullptr);
   EXPECT_EQ(bar->minimum(), 0);
   EXPECT_EQ(bar->maximum(), 110);
   std::vector<int> previous;
-  for (int i = 0; i < 17; ++i) previous.push_back(w.StepProgress());
+  for (int i = 0; i < 17; ++i) previous.push_back(w.Ui().StepProgress());
   EXPECT_EQ(previous.front(), 0);
   EXPECT_EQ(previous[15], 105);  // 105 + 7 passes the end: back to 0
   EXPECT_EQ(previous[16], 0);
@@ -292,29 +292,29 @@ TEST(MainWindowMessages, ProgressStepsWrapAndResetAndNeverShowText) {
 TEST(MainWindowMessages, StatusTextsGoToPaneZero) {
   WindowRig rig;
   CMainWindow& w = rig.Make();
-  auto* pane0 = w.findChild<QLabel*>(QStringLiteral("pane0"));
-  w.ShowStatus("Connecting to primary.test");
+  auto* pane0 = w.findChild<QLabel*>(QStringLiteral("statusText"));
+  w.Ui().ShowStatus("Connecting to primary.test");
   EXPECT_EQ(pane0->text(), QStringLiteral("Connecting to primary.test"));
-  w.PutStatus("Sync @ 14:05:09");
+  w.Ui().PutStatus("Sync @ 14:05:09");
   EXPECT_EQ(pane0->text(), QStringLiteral("Sync @ 14:05:09"));
   // A long text must not widen the fixed window.
   w.show();
-  w.ShowStatus(std::string(400, 'x'));
+  w.Ui().ShowStatus(std::string(400, 'x'));
   EXPECT_EQ(w.width(), 500);
 }
 
 TEST(MainWindowMessages, ButtonsFollowTheEngine) {
   WindowRig rig;
   CMainWindow& w = rig.Make();
-  auto* query = w.findChild<QPushButton*>(QStringLiteral("button_1029"));
-  auto* sync = w.findChild<QPushButton*>(QStringLiteral("button_1030"));
+  auto* query = w.findChild<QPushButton*>(QStringLiteral("queryButton"));
+  auto* sync = w.findChild<QPushButton*>(QStringLiteral("syncButton"));
   EXPECT_EQ(query->text(), QStringLiteral("Query SNTP Server"));
   EXPECT_EQ(sync->text(), QStringLiteral("Sync System Clock"));
-  w.EnableQueryButton(false);
+  w.Ui().EnableQueryButton(false);
   EXPECT_FALSE(query->isEnabled());
   EXPECT_TRUE(sync->isEnabled());
-  w.EnableSyncButton(false);
-  w.EnableQueryButton(true);
+  w.Ui().EnableSyncButton(false);
+  w.Ui().EnableQueryButton(true);
   EXPECT_TRUE(query->isEnabled());
   EXPECT_FALSE(sync->isEnabled());
 }
@@ -353,8 +353,8 @@ TEST(MainWindowMouse, RightClickMenuOnlyOnTheClientArea) {
     bool menu;
   };
   for (const Case c :
-       {Case{"time_band", true}, Case{"button_1029", false}, Case{"button_1030", false},
-        Case{"pane0", false}, Case{"pane1_progress", false}}) {
+       {Case{"timeBand", true}, Case{"queryButton", false}, Case{"syncButton", false},
+        Case{"statusText", false}, Case{"progressBar", false}}) {
     QWidget* target = w.findChild<QWidget*>(c.target);
     ASSERT_NE(target, nullptr) << c.target;
     const QPointF local(target->width() / 2.0, target->height() / 2.0);
@@ -375,8 +375,8 @@ TEST(MainWindowTray, MinimiseGoesToTheTrayOnlyWhenAskedAndPossible) {
   for (const Case c : {Case{1, true, true}, Case{1, false, false}, Case{0, true, false}}) {
     WindowRig rig;
     rig.settings.MinimizeToTray = c.toTray;
+    rig.desktop.trayAvailable = [&] { return c.trayExists; };
     CMainWindow& w = rig.Make();
-    w.SetTrayAvailable([&] { return c.trayExists; });
     w.show();
     w.setWindowState(Qt::WindowMinimized);
     ProcessPostedEvents();
@@ -388,8 +388,8 @@ TEST(MainWindowTray, MinimiseGoesToTheTrayOnlyWhenAskedAndPossible) {
 TEST(MainWindowTray, RestoreKeepsTheIconAndTurningTheOptionOffRemovesIt) {
   WindowRig rig;
   rig.settings.MinimizeToTray = 1;
+  rig.desktop.trayAvailable = [] { return true; };
   CMainWindow& w = rig.Make();
-  w.SetTrayAvailable([] { return true; });
   w.show();
   w.setWindowState(Qt::WindowMinimized);
   ProcessPostedEvents();
@@ -407,8 +407,8 @@ TEST(MainWindowTray, StartingMinimisedGoesStraightToTheTray) {
   WindowRig rig;
   rig.settings.MinimizeToTray = 1;
   rig.settings.StartMinimized = 1;
+  rig.desktop.trayAvailable = [] { return true; };
   CMainWindow& w = rig.Make();
-  w.SetTrayAvailable([] { return true; });
   w.showMinimized();
   ProcessPostedEvents();
   EXPECT_TRUE(w.TrayIconShown());

@@ -125,7 +125,7 @@ TEST(MainWindowMenus, HighlightShowsThePromptAndClosingClearsIt) {
   WindowRig rig;
   CMainWindow& w = rig.Make();
   w.show();
-  auto* pane0 = w.findChild<QLabel*>(QStringLiteral("pane0"));
+  auto* pane0 = w.findChild<QLabel*>(QStringLiteral("statusText"));
   ASSERT_NE(pane0, nullptr);
 
   QMenu* view = w.menuBar()->actions().at(1)->menu();
@@ -139,7 +139,7 @@ TEST(MainWindowMenus, HighlightShowsThePromptAndClosingClearsIt) {
       }
     }
     ASSERT_NE(first, nullptr);
-    w.PutStatus("before");
+    w.Ui().PutStatus("before");
     menu->popup(w.geometry().center());
     menu->setActiveAction(first);
     EXPECT_EQ(pane0->text(), first->statusTip());
@@ -156,7 +156,7 @@ TEST(MainWindowMenus, HighlightShowsThePromptAndClosingClearsIt) {
   QApplication::sendEvent(w.menuBar(), &hover);
   EXPECT_EQ(pane0->text(), servers->statusTip());
   QString duringCommand = QStringLiteral("not run");
-  w.SetServersHook([&] { duringCommand = pane0->text(); });
+  w.Commands().Register(cmd::kServers, [&] { duringCommand = pane0->text(); });
   servers->trigger();
   EXPECT_TRUE(duringCommand.isEmpty()) << duringCommand.toStdString();
 }
@@ -176,14 +176,14 @@ TEST(MainWindowMenus, ModeUiFollowsSocketMode) {
   CMainWindow& w = rig.Make();
   for (const Case& c : cases) {
     rig.settings.Socket_Mode = c.mode;
-    w.UpdateModeUi();
+    w.Ui().UpdateModeUi();
     EXPECT_EQ(ActionsWithId(w, cmd::kPollMode).at(0)->isChecked(), c.poll) << c.mode;
     EXPECT_EQ(ActionsWithId(w, cmd::kListenMode).at(0)->isChecked(), c.listen) << c.mode;
     for (QAction* a : ActionsWithId(w, cmd::kServers)) {
       const bool inBar = w.menuBar()->actions().contains(a);
       EXPECT_EQ(a->isEnabled(), inBar ? c.servers : true) << c.mode;
     }
-    for (const char* name : {"button_1029", "button_1030"}) {
+    for (const char* name : {"queryButton", "syncButton"}) {
       EXPECT_EQ(w.findChild<QWidget*>(name)->isEnabled(), c.buttons) << c.mode << name;
     }
   }
@@ -194,12 +194,12 @@ TEST(MainWindowMenus, ListenModeAtConstructionGreysOnlyTheBarServers) {
   rig.settings.Socket_Mode = kListenMode;
   CMainWindow& w = rig.Make();
   int serversOpened = 0;
-  w.SetServersHook([&] { ++serversOpened; });
+  w.Commands().Register(cmd::kServers, [&] { ++serversOpened; });
   for (QAction* a : ActionsWithId(w, cmd::kServers)) {
     if (a->isEnabled()) a->trigger();
   }
   EXPECT_EQ(serversOpened, 1);
-  EXPECT_FALSE(w.findChild<QWidget*>("button_1029")->isEnabled());
+  EXPECT_FALSE(w.findChild<QWidget*>("queryButton")->isEnabled());
 }
 
 // A checkable mode item must not change its own mark when the mode does not change.
@@ -207,12 +207,27 @@ TEST(MainWindowMenus, ModeCommandMarksFollowOnlyTheMode) {
   WindowRig rig;
   CMainWindow& w = rig.Make();
   std::vector<int32_t> asked;
-  w.SetModeHook([&](int32_t mode) { asked.push_back(mode); });
+  w.Commands().Register(cmd::kPollMode, [&] { asked.push_back(kPollMode); });
+  w.Commands().Register(cmd::kListenMode, [&] { asked.push_back(kListenMode); });
   ActionsWithId(w, cmd::kListenMode).at(0)->trigger();
   ActionsWithId(w, cmd::kPollMode).at(0)->trigger();
   EXPECT_EQ(asked, (std::vector<int32_t>{kListenMode, kPollMode}));
   EXPECT_TRUE(ActionsWithId(w, cmd::kPollMode).at(0)->isChecked());
   EXPECT_FALSE(ActionsWithId(w, cmd::kListenMode).at(0)->isChecked());
+}
+
+// The dialogs register their commands where the program is put together; until then the
+// items do nothing.
+TEST(MainWindowMenus, UnregisteredCommandsDoNothing) {
+  WindowRig rig;
+  CMainWindow& w = rig.Make();
+  for (int id : {cmd::kLogging, cmd::kServers, cmd::kPollMode, cmd::kListenMode}) {
+    for (QAction* a : ActionsWithId(w, id)) a->trigger();
+  }
+  ProcessPostedEvents();
+  EXPECT_TRUE(rig.boxes.shown.empty());
+  EXPECT_TRUE(rig.store.writtenKeys.empty());
+  EXPECT_EQ(rig.settings.Socket_Mode, kPollMode);
 }
 
 }  // namespace

@@ -39,19 +39,19 @@ TEST(Screenshots, MainWindowInBothModesAndTheHelpDialogs) {
   const int64_t instant = 1798397918;  // 18:58:38 December 27, 2026 in UTC: the widest month
   {
     WindowRig rig;
+    rig.clock.nowUnixMs = instant * 1000;
     CMainWindow& w = rig.Make();
-    w.SetTimeSource([&] { return instant; });
     w.show();
     Settle();
     w.PaintTime();
-    w.ShowStatus("Sync @ 14:05:09 June 15, 2009 -- Correction: 0.0123 seconds");
-    w.StepProgress();
-    w.StepProgress();
-    w.StepProgress();
+    w.Ui().ShowStatus("Sync @ 14:05:09 June 15, 2009 -- Correction: 0.0123 seconds");
+    w.Ui().StepProgress();
+    w.Ui().StepProgress();
+    w.Ui().StepProgress();
     Save(w, "main_poll.png");
     // What reached the window itself, not only the off-screen band.
     const QImage shot = w.grab().toImage();
-    const QWidget* band = w.findChild<QWidget*>("time_band");
+    const QWidget* band = w.findChild<QWidget*>("timeBand");
     const QPoint corner = band->mapTo(&w, QPoint(2, 2));
     EXPECT_EQ(shot.pixelColor(corner), QColor(0, 128, 255));
     int text = 0;
@@ -68,8 +68,8 @@ TEST(Screenshots, MainWindowInBothModesAndTheHelpDialogs) {
     rig.settings.ForeGroundColor = 0x00FFFFFF;
     rig.settings.BackGroundColor = 0x00400000;
     CMainWindow& w = rig.Make();
-    w.UpdateModeUi();
-    w.SetTimeSource([&] { return instant - 3600 * 24 * 200; });
+    w.Ui().UpdateModeUi();
+    rig.clock.nowUnixMs = (instant - 3600 * 24 * 200) * 1000;
     w.show();
     Settle();
     w.PaintTime();

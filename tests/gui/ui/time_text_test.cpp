@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "ui/time_display.h"
+#include "ui/time_band.h"
 
 namespace quorvane {
 namespace {

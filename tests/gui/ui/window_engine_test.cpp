@@ -5,6 +5,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "fakes/fake_clock.h"
 #include "fakes/fake_socket.h"
@@ -12,7 +14,7 @@
 #include "gui/ui_test_support.h"
 #include "sntp/engine_state.h"
 #include "ui/main_window.h"
-#include "ui/time_display.h"
+#include "ui/time_band.h"
 
 namespace quorvane::testing {
 namespace {
@@ -21,7 +23,6 @@ namespace {
 struct EngineWindowRig {
   WindowRig base;
   FakeSocketFactory sockets;
-  FakeClock clock;
   RecordingSyncLog log;
   CountingWorkerLink link;
   std::unique_ptr<Watchdog> watchdog = std::make_unique<Watchdog>(link);
@@ -32,7 +33,7 @@ struct EngineWindowRig {
     base.settings.ServerInUse = "primary.test";
     CMainWindow& w = base.Make();
     engine = std::make_unique<EngineState>(
-        EnginePorts{base.settings, w, base.boxes, sockets, clock, log, *watchdog});
+        EnginePorts{base.settings, w.Ui(), base.boxes, sockets, base.clock, log, *watchdog});
     w.SetEngine(engine.get());
   }
   ~EngineWindowRig() {
@@ -45,21 +46,21 @@ struct EngineWindowRig {
 
 TEST(MainWindowEngine, FirstTickPaintsThenStartsTheFirstSync) {
   EngineWindowRig rig;
-  rig.window().SetTimeSource([] { return int64_t{1245074709}; });
+  rig.base.clock.nowUnixMs = int64_t{1245074709} * 1000;
   rig.window().show();
   rig.window().Tick();
-  EXPECT_FALSE(rig.window().findChild<QPushButton*>("button_1029")->isEnabled());
+  EXPECT_FALSE(rig.window().findChild<QPushButton*>("queryButton")->isEnabled());
   ASSERT_EQ(rig.sockets.records.size(), 1u);
   EXPECT_EQ(rig.sockets.Last().connectedHost, "primary.test");
   EXPECT_TRUE(rig.engine->SyncRequested);
-  EXPECT_FALSE(rig.window().findChild<TimeBand*>("time_band")->Pixmap().isNull());
+  EXPECT_FALSE(rig.window().findChild<TimeBand*>("timeBand")->Pixmap().isNull());
 }
 
 TEST(MainWindowEngine, WatchdogMessagesStepTheEnginesProgress) {
   EngineWindowRig rig;
   rig.window().ExecuteCommand(cmd::kQueryButton);
   ASSERT_TRUE(rig.engine->EngineSocket);
-  auto* bar = rig.window().findChild<QProgressBar*>("pane1_progress");
+  auto* bar = rig.window().findChild<QProgressBar*>("progressBar");
   rig.window().OnWatchdogStepMessage();
   rig.window().OnWatchdogStepMessage();
   EXPECT_EQ(bar->value(), 14);
@@ -88,6 +89,24 @@ TEST(MainWindowEngine, NoTickAfterAConfirmedClose) {
   EXPECT_TRUE(rig.sockets.records.empty());
 }
 
+// Test results reach the server dialog only while it listens.
+TEST(MainWindowEngine, ServerTestResultsGoToTheListenerWhileOneIsSet) {
+  struct Listener : ServerTestListener {
+    std::vector<std::string> heard;
+    void TestSucceeded() override { heard.push_back("succeeded"); }
+    void TestFailed() override { heard.push_back("failed"); }
+  } listener;
+  WindowRig rig;
+  WindowEngineUi& ui = rig.Make().Ui();
+  ui.SendTestSucceeded();
+  ui.SetServerTestListener(&listener);
+  ui.SendTestFailed();
+  ui.SendTestSucceeded();
+  ui.SetServerTestListener(nullptr);
+  ui.SendTestFailed();
+  EXPECT_EQ(listener.heard, (std::vector<std::string>{"failed", "succeeded"}));
+}
+
 // The band shows the text in the foreground colour on the background colour.
 TEST(MainWindowTimeBand, DrawsTheTimeInTheChosenColours) {
   struct Case {
@@ -98,11 +117,11 @@ TEST(MainWindowTimeBand, DrawsTheTimeInTheChosenColours) {
     WindowRig rig;
     rig.settings.ForeGroundColor = c.fg;
     rig.settings.BackGroundColor = c.bg;
+    rig.clock.nowUnixMs = int64_t{1245074709} * 1000;
     CMainWindow& w = rig.Make();
-    w.SetTimeSource([] { return int64_t{1245074709}; });
     w.show();
     w.PaintTime();
-    const QImage image = w.findChild<TimeBand*>("time_band")->Pixmap().toImage();
+    const QImage image = w.findChild<TimeBand*>("timeBand")->Pixmap().toImage();
     ASSERT_FALSE(image.isNull());
     EXPECT_EQ(image.pixelColor(0, 0), ColorFromColorRef(c.bg));
     EXPECT_EQ(image.pixelColor(image.width() - 1, image.height() - 1), ColorFromColorRef(c.bg));
@@ -122,7 +141,7 @@ TEST(MainWindowTimeBand, BeforeTheFirstTickTheBandIsBackground) {
   rig.settings.BackGroundColor = 0x00336699;
   CMainWindow& w = rig.Make();
   w.show();
-  const QImage image = w.findChild<TimeBand*>("time_band")->Pixmap().toImage();
+  const QImage image = w.findChild<TimeBand*>("timeBand")->Pixmap().toImage();
   ASSERT_FALSE(image.isNull());
   EXPECT_EQ(image.pixelColor(image.width() / 2, image.height() / 2), QColor(0x99, 0x66, 0x33));
 }
@@ -135,8 +154,8 @@ TEST(MainWindowTimeBand, FrameIsFixedAndTitled) {
   EXPECT_EQ(w.size(), QSize(500, 190));
   EXPECT_EQ(w.minimumSize(), w.maximumSize());
   EXPECT_FALSE(w.windowFlags() & Qt::WindowMaximizeButtonHint);
-  auto* query = w.findChild<QPushButton*>("button_1029");
-  auto* sync = w.findChild<QPushButton*>("button_1030");
+  auto* query = w.findChild<QPushButton*>("queryButton");
+  auto* sync = w.findChild<QPushButton*>("syncButton");
   EXPECT_EQ(query->geometry(), QRect(0, 0, 250, 25));
   EXPECT_EQ(sync->geometry(), QRect(250, 0, 250, 25));
 }

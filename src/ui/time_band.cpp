@@ -1,4 +1,4 @@
-#include "ui/time_display.h"
+#include "ui/time_band.h"
 
 #include <QFontMetrics>
 #include <QPainter>
@@ -40,7 +40,11 @@ void TimeDisplay::MakeSharedFont() {
   sharedFont_ = ArialWithCellHeight(kSharedFontCellHeight, false);
 }
 
-TimeBand::TimeBand(QWidget* parent) : QWidget(parent) {
+TimeBand::TimeBand(const TimeDisplay& display, Clock& clock, QWidget* parent)
+    : QWidget(parent),
+      display_(display),
+      clock_(clock),
+      background_(ColorFromColorRef(display.BackGroundColor())) {
   // The pixmap covers every pixel, so Qt need not clear the widget first.
   setAttribute(Qt::WA_OpaquePaintEvent);
 }
@@ -57,6 +61,12 @@ void TimeBand::resizeEvent(QResizeEvent* e) {
   }
   timeFont_ = ArialWithCellHeight(kTimeFontCellHeight, true);
   QWidget::resizeEvent(e);
+}
+
+void TimeBand::ShowTime() {
+  Draw(QString::fromStdString(TimeBandText(clock_.WallSeconds())),
+       ColorFromColorRef(display_.ForeGroundColor()),
+       ColorFromColorRef(display_.BackGroundColor()));
 }
 
 void TimeBand::Draw(const QString& text, const QColor& foreground, const QColor& background) {

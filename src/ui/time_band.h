@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/app_settings.h"
+#include "ports/clock.h"
 
 namespace quorvane {
 
@@ -54,11 +55,11 @@ class TimeBand : public QWidget {
   Q_OBJECT
 
  public:
-  explicit TimeBand(QWidget* parent = nullptr);
+  TimeBand(const TimeDisplay& display, Clock& clock, QWidget* parent = nullptr);
 
+  // Draws the clock's time in the display's colours.
+  void ShowTime();
   void Draw(const QString& text, const QColor& foreground, const QColor& background);
-  // What a freshly made pixmap shows until the next tick draws the time.
-  void SetBackground(const QColor& background) { background_ = background; }
   const QPixmap& Pixmap() const { return pixmap_; }
   const QFont& TimeFont() const { return timeFont_; }
 
@@ -67,9 +68,12 @@ class TimeBand : public QWidget {
   void paintEvent(QPaintEvent* e) override;
 
  private:
+  const TimeDisplay& display_;
+  Clock& clock_;
   QPixmap pixmap_;
   QFont timeFont_;
-  QColor background_ = Qt::black;
+  // What a freshly made pixmap shows until the next tick draws the time.
+  QColor background_;
 };
 
 }  // namespace quorvane
