@@ -40,8 +40,9 @@ TEST(ResponseTest, QueryOfAServerTimeBefore1970ShowsOnlyTheDelta) {
   EngineRig r;
   r.clock.SetNtp(X);
   r.engine.StartQuery();
-  r.sockets.Deliver(Reply(100.5, 100.5));  // W = 100, so U is negative
-  EXPECT_EQ(r.ui.pane0, "Delta: -3454320899.500 seconds");
+  // 1969-12-31 23:58:20.5 UTC: era 0 with its top bit set, so U is negative.
+  r.sockets.Deliver(Reply(2208988700.5, 2208988700.5));
+  EXPECT_EQ(r.ui.pane0, "Delta: -1245332299.500 seconds");
 }
 
 TEST(ResponseTest, SyncSetsClockShowsCorrectionAndLogs) {
