@@ -15,6 +15,7 @@
 #include "ui/app_icon.h"
 #include "ui/color_commands.h"
 #include "ui/help_commands.h"
+#include "ui/status_pane.h"
 #include "ui/tray_state.h"
 #include "ui/window_menus.h"
 
@@ -102,9 +103,10 @@ bool CMainWindow::TrayIconShown() const { return tray_->IconShown(); }
 EngineWidgets CMainWindow::BuildStatusBar() {
   QStatusBar* bar = statusBar();
   bar->setSizeGripEnabled(false);
-  auto* status = new QLabel(bar);
+  bar->setFont(StatusBarFont());
+  auto* status = new StatusPane(bar);
   status->setObjectName(QStringLiteral("statusText"));
-  // Long status texts are cut, never widen the fixed window.
+  // A long status text is elided, never widens the fixed window.
   status->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   bar->addWidget(status, 1);
   auto* progress = new QProgressBar(bar);
