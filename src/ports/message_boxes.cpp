@@ -30,4 +30,21 @@ BoxRequest UnownedBox(std::string caption, std::string text) {
   return box;
 }
 
+BoxAnswer BoxGate::Show(const BoxRequest& box) {
+  if (waiting_) {
+    switch (box.buttons) {
+      case BoxButtons::Ok:
+        return BoxAnswer::Ok;
+      case BoxButtons::OkCancel:
+        return BoxAnswer::Cancel;
+      case BoxButtons::YesNo:
+        return BoxAnswer::No;
+    }
+  }
+  waiting_ = true;
+  const BoxAnswer answer = screen_.Show(box);
+  waiting_ = false;
+  return answer;
+}
+
 }  // namespace quorvane

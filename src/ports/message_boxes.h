@@ -34,11 +34,30 @@ BoxRequest EngineBox(std::string text);
 // A box with its own caption, OK button and no icon.
 BoxRequest UnownedBox(std::string caption, std::string text);
 
-// Shows a modal box and blocks until the user answers it.
+// Shows a modal box and blocks until the user answers it. While it waits, the event loop
+// runs on: timer ticks, socket notifications and the worker's messages are handled inside
+// the call. User-interface thread only.
 class MessageBoxes {
  public:
   virtual ~MessageBoxes() = default;
   virtual BoxAnswer Show(const BoxRequest& box) = 0;
+};
+
+// The boxes that the program opens on its own, without the user asking (the engine's, the
+// log's, the listen-mode warning), shown one at a time. A user away from the screen must not
+// come back to a pile of boxes nested in each other's event loops, which would end in a
+// stack overflow; so while one of them waits, another is not shown but answered at once
+// with its negative answer (OK for an OK box), and the timer starts no new attempt.
+class BoxGate : public MessageBoxes {
+ public:
+  explicit BoxGate(MessageBoxes& screen) : screen_(screen) {}
+  BoxAnswer Show(const BoxRequest& box) override;
+  // True while one of these boxes waits for the user.
+  bool Waiting() const { return waiting_; }
+
+ private:
+  MessageBoxes& screen_;
+  bool waiting_ = false;
 };
 
 }  // namespace quorvane
