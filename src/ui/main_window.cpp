@@ -147,7 +147,7 @@ CMainWindow::~CMainWindow() {
   Teardown();
 }
 
-void CMainWindow::SetEngine(EngineState* engine) { engine_ = engine; }
+void CMainWindow::SetEngine(SntpEngine* engine) { engine_ = engine; }
 
 QAction* CMainWindow::AddCommand(QMenu* menu, const char* text, int id, bool checkable) {
   // Actions belong to the window, so their prompts reach it from every menu.

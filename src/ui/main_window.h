@@ -11,7 +11,7 @@
 #include "ports/engine_ui.h"
 #include "ports/message_boxes.h"
 #include "ports/settings_store.h"
-#include "sntp/engine_state.h"
+#include "sntp/sntp_engine.h"
 #include "ui/time_display.h"
 
 class QAction;
@@ -68,7 +68,7 @@ class CMainWindow : public QMainWindow, public EngineUi {
   ~CMainWindow() override;
 
   // Until an engine is set a tick only paints the time.
-  void SetEngine(EngineState* engine);
+  void SetEngine(SntpEngine* engine);
   // Called on a confirmed close: stops the worker while pumping events, so a worker blocked
   // in a synchronous send can finish.
   void SetShutdownHook(std::function<void()> hook) { shutdownHook_ = std::move(hook); }
@@ -152,7 +152,7 @@ class CMainWindow : public QMainWindow, public EngineUi {
   MessageBoxes& boxes_;
   std::string executablePath_;
   TimeDisplay display_;
-  EngineState* engine_ = nullptr;
+  SntpEngine* engine_ = nullptr;
   bool tornDown_ = false;
   bool askingToClose_ = false;
   bool closed_ = false;
