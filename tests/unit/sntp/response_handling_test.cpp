@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <random>
@@ -198,6 +199,26 @@ TEST(ResponseTest, ListenModeCorrectsFromTransmitStampAndKeepsSocket) {
   r.sockets.Deliver(Reply(0, X + 5));
   EXPECT_EQ(r.ui.pane0, kTooBig);
   EXPECT_FALSE(r.engine.State().EngineSocket);
+}
+
+TEST(ResponseTest, ReplyVerdictByLengthAndStamps) {
+  struct Case {
+    int length;
+    NtpSeconds stamps;
+    ReplyVerdict verdict;
+  };
+  for (const Case& c :
+       {Case{-1, X, ReplyVerdict::ReceiveError}, Case{47, X, ReplyVerdict::InvalidData},
+        Case{48, 0, ReplyVerdict::InvalidData}, Case{48, X + 1, ReplyVerdict::Usable}}) {
+    SntpPacket packet;
+    const std::vector<uint8_t> bytes = Reply(c.stamps, c.stamps);
+    std::copy(bytes.begin(), bytes.end(), packet.bytes.begin());
+    DecodedReply decoded;
+    EXPECT_EQ(JudgeReply(c.length, packet, kPollMode, X, X, decoded), c.verdict) << c.length;
+    if (c.verdict == ReplyVerdict::Usable) {
+      EXPECT_EQ(decoded.offset, 1.0);
+    }
+  }
 }
 
 // Whatever arrives, the handler ends in a defined state; the sanitizer builds catch any
