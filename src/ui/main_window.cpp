@@ -94,7 +94,7 @@ CMainWindow::~CMainWindow() {
   Teardown();
 }
 
-void CMainWindow::SetEngine(EngineState* engine) { engine_ = engine; }
+void CMainWindow::SetEngine(SntpEngine* engine) { engine_ = engine; }
 
 QMenu* CMainWindow::ContextMenu() const { return menus_->ContextMenu(); }
 QMenu* CMainWindow::TrayMenu() const { return menus_->TrayMenu(); }

@@ -9,7 +9,7 @@
 #include "ports/clock.h"
 #include "ports/message_boxes.h"
 #include "ports/settings_store.h"
-#include "sntp/engine_state.h"
+#include "sntp/sntp_engine.h"
 #include "ui/command_ids.h"
 #include "ui/command_registry.h"
 #include "ui/desktop_services.h"
@@ -43,7 +43,7 @@ class CMainWindow : public QMainWindow {
   ~CMainWindow() override;
 
   // Until an engine is set a tick only paints the time.
-  void SetEngine(EngineState* engine);
+  void SetEngine(SntpEngine* engine);
   // Called on a confirmed close: stops the worker while pumping events, so a worker blocked
   // in a synchronous send can finish.
   void SetShutdownHook(std::function<void()> hook) { shutdownHook_ = std::move(hook); }
@@ -90,7 +90,7 @@ class CMainWindow : public QMainWindow {
   Clock& clock_;
   TimeDisplay display_;
   CommandRegistry commands_;
-  EngineState* engine_ = nullptr;
+  SntpEngine* engine_ = nullptr;
   bool tornDown_ = false;
   bool askingToClose_ = false;
   bool closed_ = false;

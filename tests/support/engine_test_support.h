@@ -10,7 +10,7 @@
 #include "fakes/fake_message_boxes.h"
 #include "fakes/fake_socket.h"
 #include "fakes/fake_worker.h"
-#include "sntp/engine_state.h"
+#include "sntp/sntp_engine.h"
 
 namespace quorvane::testing {
 
@@ -42,7 +42,7 @@ struct EngineRig {
   RecordingSyncLog log;
   CountingWorkerLink link;
   Watchdog watchdog{link};
-  EngineState engine{EnginePorts{settings, ui, boxes, sockets, clock, log, watchdog}};
+  SntpEngine engine{EnginePorts{settings, ui, boxes, sockets, clock, log, watchdog}};
 
   EngineRig() {
     settings.Primary_Server = "primary.test";
@@ -63,7 +63,7 @@ struct EngineRig {
   // A reply that makes the poll offset exactly `offset` with no time passing.
   void AnswerWithOffset(double offset) {
     const NtpSeconds now = clock.ReadLocalClock();
-    sockets.Deliver(Reply(engine.T1 + offset, now + offset));
+    sockets.Deliver(Reply(engine.State().T1 + offset, now + offset));
   }
 };
 

@@ -16,7 +16,7 @@
 #include "fakes/fake_message_boxes.h"
 #include "logging/sync_log.h"
 #include "platform/linux/posix_udp_socket.h"
-#include "sntp/engine_state.h"
+#include "sntp/sntp_engine.h"
 #include "support/poll_loop.h"
 
 namespace quorvane::testing {
@@ -73,7 +73,7 @@ struct LoopbackRig {
   SyncLog log{settings, clock, boxes};
   PumpedWorkerLink link;
   Watchdog watchdog{link};
-  EngineState engine{EnginePorts{settings, ui, boxes, sockets, clock, log, watchdog}};
+  SntpEngine engine{EnginePorts{settings, ui, boxes, sockets, clock, log, watchdog}};
 };
 
 }  // namespace quorvane::testing

@@ -11,7 +11,7 @@
 #include "platform/qt/message_boxes.h"
 #include "platform/qt/settings_store.h"
 #include "platform/qt/worker_link.h"
-#include "sntp/engine_state.h"
+#include "sntp/sntp_engine.h"
 #include "sntp/watchdog.h"
 #include "ui/main_window.h"
 
@@ -73,7 +73,7 @@ bool CQuorvaneapp::InitInstance() {
   fdWatcher_ = std::make_unique<QtFdWatcher>();
   sockets_ = std::make_unique<PosixSocketFactory>(*fdWatcher_);
   log_ = std::make_unique<SyncLog>(settings_, *setup_.clock, *boxes_);
-  engine_ = std::make_unique<EngineState>(
+  engine_ = std::make_unique<SntpEngine>(
       EnginePorts{settings_, window_->Ui(), *boxes_, *sockets_, *setup_.clock, *log_, *watchdog_});
   window_->SetEngine(engine_.get());
   window_->SetShutdownHook([this] { Shutdown(); });

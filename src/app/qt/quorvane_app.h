@@ -14,7 +14,7 @@
 namespace quorvane {
 
 class CMainWindow;
-class EngineState;
+class SntpEngine;
 class QtFdWatcher;
 class QtMessageBoxes;
 class QtWorkerLink;
@@ -57,7 +57,7 @@ class CQuorvaneapp {
   SettingsStore& Store() { return *store_; }
   // The main window while it exists.
   CMainWindow* MainWindow() const;
-  EngineState* Engine() const { return engine_.get(); }
+  SntpEngine* Engine() const { return engine_.get(); }
   Watchdog* GetWatchdog() const { return watchdog_.get(); }
   const std::string& ApplicationName() const { return applicationName_; }
 
@@ -86,7 +86,7 @@ class CQuorvaneapp {
   std::unique_ptr<SyncLog> log_;
   QPointer<CMainWindow> window_;
   bool destroyingWindow_ = false;
-  std::unique_ptr<EngineState> engine_;
+  std::unique_ptr<SntpEngine> engine_;
 };
 
 // The executable's file name, which names the application (box captions, settings file);

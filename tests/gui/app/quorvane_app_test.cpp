@@ -19,7 +19,7 @@
 #include "fakes/fake_message_boxes.h"
 #include "fakes/fake_settings_store.h"
 #include "platform/qt/settings_store.h"
-#include "sntp/engine_state.h"
+#include "sntp/sntp_engine.h"
 #include "ui/main_window.h"
 
 namespace quorvane {

@@ -12,7 +12,7 @@
 #include "fakes/fake_socket.h"
 #include "fakes/fake_worker.h"
 #include "gui/ui_test_support.h"
-#include "sntp/engine_state.h"
+#include "sntp/sntp_engine.h"
 #include "ui/main_window.h"
 #include "ui/time_band.h"
 
@@ -26,13 +26,13 @@ struct EngineWindowRig {
   RecordingSyncLog log;
   CountingWorkerLink link;
   std::unique_ptr<Watchdog> watchdog = std::make_unique<Watchdog>(link);
-  std::unique_ptr<EngineState> engine;
+  std::unique_ptr<SntpEngine> engine;
 
   EngineWindowRig() {
     base.settings.Primary_Server = "primary.test";
     base.settings.ServerInUse = "primary.test";
     CMainWindow& w = base.Make();
-    engine = std::make_unique<EngineState>(
+    engine = std::make_unique<SntpEngine>(
         EnginePorts{base.settings, w.Ui(), base.boxes, sockets, base.clock, log, *watchdog});
     w.SetEngine(engine.get());
   }
@@ -52,14 +52,14 @@ TEST(MainWindowEngine, FirstTickPaintsThenStartsTheFirstSync) {
   EXPECT_FALSE(rig.window().findChild<QPushButton*>("queryButton")->isEnabled());
   ASSERT_EQ(rig.sockets.records.size(), 1u);
   EXPECT_EQ(rig.sockets.Last().connectedHost, "primary.test");
-  EXPECT_TRUE(rig.engine->SyncRequested);
+  EXPECT_TRUE(rig.engine->State().SyncRequested);
   EXPECT_FALSE(rig.window().findChild<TimeBand*>("timeBand")->Pixmap().isNull());
 }
 
 TEST(MainWindowEngine, WatchdogMessagesStepTheEnginesProgress) {
   EngineWindowRig rig;
   rig.window().ExecuteCommand(cmd::kQueryButton);
-  ASSERT_TRUE(rig.engine->EngineSocket);
+  ASSERT_TRUE(rig.engine->State().EngineSocket);
   auto* bar = rig.window().findChild<QProgressBar*>("progressBar");
   rig.window().OnWatchdogStepMessage();
   rig.window().OnWatchdogStepMessage();
@@ -71,10 +71,10 @@ TEST(MainWindowEngine, WatchdogMessagesStepTheEnginesProgress) {
 TEST(MainWindowEngine, TrayCorrectCommandSyncsAndTeardownDiscardsTheSocket) {
   EngineWindowRig rig;
   ActionsWithId(rig.window(), cmd::kCorrectClock).at(0)->trigger();
-  ASSERT_TRUE(rig.engine->EngineSocket);
-  EXPECT_TRUE(rig.engine->SyncRequested);
+  ASSERT_TRUE(rig.engine->State().EngineSocket);
+  EXPECT_TRUE(rig.engine->State().SyncRequested);
   rig.window().Teardown();
-  EXPECT_FALSE(rig.engine->EngineSocket);
+  EXPECT_FALSE(rig.engine->State().EngineSocket);
   EXPECT_TRUE(rig.sockets.Last().closed);
   EXPECT_EQ(rig.base.store.writtenKeys.size(), 4u);
   rig.window().Teardown();

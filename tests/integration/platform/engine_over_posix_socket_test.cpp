@@ -11,7 +11,7 @@
 #include "fakes/fake_message_boxes.h"
 #include "fakes/fake_worker.h"
 #include "platform/linux/posix_udp_socket.h"
-#include "sntp/engine_state.h"
+#include "sntp/sntp_engine.h"
 #include "sntp/watchdog.h"
 #include "support/poll_loop.h"
 
@@ -72,7 +72,7 @@ TEST(EngineOverPosixSocket, ConnectStepWithSlowOrFailedLookups) {
     testing::CountingWorkerLink link;
     Watchdog watchdog(link);
     {
-      EngineState engine(EnginePorts{settings, ui, boxes, sockets, clock, log, watchdog});
+      SntpEngine engine(EnginePorts{settings, ui, boxes, sockets, clock, log, watchdog});
       engine.StartQuery();
       loop.RunPending();  // a connect notification, if one was queued, arrives now
       EXPECT_EQ(asked, std::vector<std::string>{"primary.test"});

@@ -23,7 +23,7 @@
 #include "fakes/fake_socket.h"
 #include "fakes/fake_worker.h"
 #include "logging/sync_log.h"
-#include "sntp/engine_state.h"
+#include "sntp/sntp_engine.h"
 #include "sntp/watchdog.h"
 #include "support/engine_test_support.h"
 
@@ -203,9 +203,9 @@ TEST(LinuxClock, RefusedSyncShowsTheBoxAndLogsAFailure) {
     Watchdog watchdog(link);
     std::ostringstream out;
     {
-      EngineState engine(EnginePorts{settings, ui, boxes, sockets, clock, log, watchdog});
+      SntpEngine engine(EnginePorts{settings, ui, boxes, sockets, clock, log, watchdog});
       engine.StartSync();
-      sockets.Deliver(testing::Reply(engine.T1, clock.ReadLocalClock()));
+      sockets.Deliver(testing::Reply(engine.State().T1, clock.ReadLocalClock()));
       for (const BoxRequest& box : boxes.shown) {
         out << "box " << (box.kind == BoxKind::Unowned) << " [" << box.caption << "] [" << box.text
             << "] icon " << static_cast<int>(box.icon) << '\n';

@@ -27,7 +27,7 @@ TEST(EngineAgainstChrony, OneSyncSetsTheClockAndLogsOneLine) {
   const std::regex line(R"(^\d{4}/\d\d/\d\d,\d\d:\d\d:\d\d,\+5\.2\d{5},127\.0\.0\.1,1,H,S\r\n$)");
   EXPECT_TRUE(std::regex_match(log, line)) << log;
   EXPECT_TRUE(rig.boxes.shown.empty());
-  EXPECT_FALSE(rig.engine.EngineSocket);
+  EXPECT_FALSE(rig.engine.State().EngineSocket);
 }
 
 TEST(EngineAgainstChrony, QueryShowsServerTimeAndLeavesTheClock) {
@@ -62,7 +62,7 @@ TEST(EngineAgainstChrony, SilentServerIsRetriedThenTheOtherServerAnswers) {
   rig.engine.StartQuery();
   ASSERT_TRUE(rig.RunUntil([&] { return rig.clock.setCount > 0; }, 5s)) << rig.ui.pane0;
   EXPECT_LE(std::llabs(rig.ClockErrorMs()), 2);
-  EXPECT_FALSE(rig.engine.FailoverSinceReply);
+  EXPECT_FALSE(rig.engine.State().FailoverSinceReply);
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <random>
 
 #include "support/engine_test_support.h"
@@ -17,11 +19,14 @@ constexpr const char* kTooBig =
 constexpr const char* kInvalidData = "Reset: Invalid Data returned by SNTP Server";
 
 // The worked example: T1 = X + 0.125, T2 = X + 0.875, T3 = X + 0.9375, T4 = X + 0.25.
-void RunWorkedExample(EngineRig& r, bool sync) {
+void RunWorkedExample(EngineRig& r, const std::function<void()>& start) {
   r.clock.SetNtp(X + 0.125);
-  sync ? r.engine.StartSync() : r.engine.StartQuery();
+  start();
   r.clock.SetNtp(X + 0.25);
   r.sockets.Deliver(Reply(X + 0.875, X + 0.9375));
+}
+void RunWorkedExample(EngineRig& r, bool sync) {
+  RunWorkedExample(r, [&] { sync ? r.engine.StartSync() : r.engine.StartQuery(); });
 }
 
 TEST(ResponseTest, QueryShowsServerTimeAndDeltaAndLeavesClock) {
@@ -31,7 +36,7 @@ TEST(ResponseTest, QueryShowsServerTimeAndDeltaAndLeavesClock) {
   EXPECT_TRUE(r.clock.setRecords.empty());
   EXPECT_TRUE(r.log.entries.empty());
   EXPECT_EQ(r.ui.correctionTooBigPosts, 0);
-  EXPECT_FALSE(r.engine.EngineSocket);
+  EXPECT_FALSE(r.engine.State().EngineSocket);
   EXPECT_TRUE(r.ui.queryEnabled && r.ui.syncEnabled);
   EXPECT_FALSE(r.watchdog.QueryPending());
 }
@@ -55,7 +60,7 @@ TEST(ResponseTest, SyncSetsClockShowsCorrectionAndLogs) {
   ASSERT_EQ(r.log.entries.size(), 1u);
   EXPECT_EQ(r.log.entries[0].correction, 0.71875);
   EXPECT_EQ(r.log.entries[0].status, 'S');
-  EXPECT_FALSE(r.engine.SyncRequested);
+  EXPECT_FALSE(r.engine.State().SyncRequested);
   EXPECT_EQ(r.clock.privilegeRaised, 1);
   EXPECT_EQ(r.clock.privilegeRestored, 1);
 }
@@ -85,8 +90,8 @@ TEST(ResponseTest, CorrectionLimitIsInclusive) {
     EXPECT_EQ(r.log.entries.size(), c.applied ? 1u : 0u) << c.offset;
     if (!c.applied) {
       EXPECT_EQ(r.ui.pane0, kTooBig);
-      EXPECT_FALSE(r.engine.SyncRequested);
-      EXPECT_FALSE(r.engine.EngineSocket);
+      EXPECT_FALSE(r.engine.State().SyncRequested);
+      EXPECT_FALSE(r.engine.State().EngineSocket);
     }
   }
 }
@@ -94,11 +99,10 @@ TEST(ResponseTest, CorrectionLimitIsInclusive) {
 TEST(ResponseTest, TooBigCorrectionKeepsFailoverFlagAndStillClosesCommandLineRun) {
   EngineRig r;
   r.settings.MaxCorrectionSeconds = 1.0;
-  r.engine.FailoverSinceReply = true;
-  r.engine.ExitAfterSync = true;
-  r.engine.StartSync();
+  r.engine.FailOver(FailOverReason::NoResponse);  // no reply since
+  r.engine.StartCommandLineSync();
   r.AnswerWithOffset(5.0);
-  EXPECT_TRUE(r.engine.FailoverSinceReply);
+  EXPECT_TRUE(r.engine.State().FailoverSinceReply);
   EXPECT_EQ(r.ui.closePosts, 1);
 }
 
@@ -141,8 +145,8 @@ TEST(ResponseTest, ZeroTimestampsAreInvalidData) {
   r.engine.StartSync();
   r.sockets.Deliver(std::vector<uint8_t>(48, 0));
   EXPECT_EQ(r.ui.pane0, kInvalidData);
-  EXPECT_FALSE(r.engine.EngineSocket);
-  EXPECT_TRUE(r.engine.SyncRequested);
+  EXPECT_FALSE(r.engine.State().EngineSocket);
+  EXPECT_TRUE(r.engine.State().SyncRequested);
   EXPECT_TRUE(r.clock.setRecords.empty());
 }
 
@@ -157,14 +161,13 @@ TEST(ResponseTest, EveryShortReplyIsInvalidDataAndLongOneAReceiveError) {
     EXPECT_TRUE(r.clock.setRecords.empty()) << length;
   }
   EngineRig r;
-  r.engine.serverTest.OpenServerDialog = true;
-  r.engine.serverTest.ServerTestTarget = 1;
-  r.engine.StartQuery();
+  r.engine.SetServerDialogOpen(true);
+  r.engine.StartServerTest(1);
   std::vector<uint8_t> reply = Reply(X + 1, X + 1);
   reply.push_back(0);
   r.sockets.Deliver(reply);
   EXPECT_EQ(r.ui.testFailed, 1);
-  EXPECT_FALSE(r.engine.EngineSocket);
+  EXPECT_FALSE(r.engine.State().EngineSocket);
   EngineRig plain;
   plain.engine.StartQuery();
   plain.sockets.Deliver(std::vector<uint8_t>(49, 1));
@@ -173,10 +176,9 @@ TEST(ResponseTest, EveryShortReplyIsInvalidDataAndLongOneAReceiveError) {
 
 TEST(ResponseTest, ServerTestReplyWhileSyncPendingSetsTheClock) {
   EngineRig r;
-  r.engine.SyncRequested = true;
-  r.engine.serverTest.OpenServerDialog = true;
-  r.engine.serverTest.ServerTestTarget = 1;
-  RunWorkedExample(r, false);
+  r.engine.StartSync();  // never answered
+  r.engine.SetServerDialogOpen(true);
+  RunWorkedExample(r, [&] { r.engine.StartServerTest(1); });
   EXPECT_EQ(r.ui.testSucceeded, 1);
   EXPECT_EQ(r.clock.setRecords.size(), 1u);
 }
@@ -184,20 +186,40 @@ TEST(ResponseTest, ServerTestReplyWhileSyncPendingSetsTheClock) {
 TEST(ResponseTest, ListenModeCorrectsFromTransmitStampAndKeepsSocket) {
   EngineRig r;
   r.settings.Socket_Mode = kListenMode;
-  r.engine.BroadcastTickCount = 40;
-  r.engine.EngineSocket = r.sockets.NewSocket(r.engine);
+  r.engine.MutableState().BroadcastTickCount = 40;
+  r.engine.MutableState().EngineSocket = r.sockets.NewSocket(r.engine);
   r.clock.SetNtp(X + 0.25);
   r.sockets.Deliver(Reply(0, X + 0.9375));
-  EXPECT_EQ(r.engine.BroadcastTickCount, 0u);
+  EXPECT_EQ(r.engine.State().BroadcastTickCount, 0u);
   ASSERT_EQ(r.log.entries.size(), 1u);
   EXPECT_EQ(r.log.entries[0].correction, 0.6875);
-  EXPECT_TRUE(r.engine.EngineSocket);
+  EXPECT_TRUE(r.engine.State().EngineSocket);
   // A broadcast above the limit closes the listening socket.
   r.settings.MaxCorrectionSeconds = 0.1;
   r.clock.SetNtp(X);
   r.sockets.Deliver(Reply(0, X + 5));
   EXPECT_EQ(r.ui.pane0, kTooBig);
-  EXPECT_FALSE(r.engine.EngineSocket);
+  EXPECT_FALSE(r.engine.State().EngineSocket);
+}
+
+TEST(ResponseTest, ReplyVerdictByLengthAndStamps) {
+  struct Case {
+    int length;
+    NtpSeconds stamps;
+    ReplyVerdict verdict;
+  };
+  for (const Case& c :
+       {Case{-1, X, ReplyVerdict::ReceiveError}, Case{47, X, ReplyVerdict::InvalidData},
+        Case{48, 0, ReplyVerdict::InvalidData}, Case{48, X + 1, ReplyVerdict::Usable}}) {
+    SntpPacket packet;
+    const std::vector<uint8_t> bytes = Reply(c.stamps, c.stamps);
+    std::copy(bytes.begin(), bytes.end(), packet.bytes.begin());
+    DecodedReply decoded;
+    EXPECT_EQ(JudgeReply(c.length, packet, kPollMode, X, X, decoded), c.verdict) << c.length;
+    if (c.verdict == ReplyVerdict::Usable) {
+      EXPECT_EQ(decoded.offset, 1.0);
+    }
+  }
 }
 
 // Whatever arrives, the handler ends in a defined state; the sanitizer builds catch any
@@ -210,14 +232,14 @@ TEST(ResponseTest, ArbitraryDatagramsNeverBreakTheEngine) {
   r.settings.MaxCorrectionSeconds = 1e12;
   for (int i = 0; i < 3000; ++i) {
     r.settings.Socket_Mode = i % 3 == 0 ? kListenMode : kPollMode;
-    if (!r.engine.EngineSocket) r.engine.StartQuery();
-    r.engine.SyncRequested = i % 2 == 0;
+    if (!r.engine.State().EngineSocket) r.engine.StartQuery();
+    r.engine.MutableState().SyncRequested = i % 2 == 0;
     std::vector<uint8_t> datagram(random() % 64);
     for (auto& b : datagram) b = static_cast<uint8_t>(random());
     r.clock.nowUnixMs = static_cast<int64_t>(random()) * 1000;
     r.sockets.Deliver(datagram);
     if (r.settings.Socket_Mode == kPollMode) {
-      ASSERT_FALSE(r.engine.EngineSocket) << i;
+      ASSERT_FALSE(r.engine.State().EngineSocket) << i;
       ASSERT_TRUE(r.ui.queryEnabled && r.ui.syncEnabled) << i;
     }
   }

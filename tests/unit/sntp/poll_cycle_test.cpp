@@ -1,4 +1,4 @@
-#include "sntp/engine_state.h"
+#include "sntp/sntp_engine.h"
 
 #include <gtest/gtest.h>
 
@@ -25,16 +25,16 @@ TEST(PollCycleTest, SilentServerGetsFourRequestsThenSwitchesOver) {
   for (int attempt = 1; attempt <= 3; ++attempt) {
     r.TimeOutOnce();
     EXPECT_EQ(r.sockets.RequestsSent(), static_cast<size_t>(attempt + 1));
-    EXPECT_EQ(r.engine.TimeoutRetries, static_cast<uint32_t>(attempt));
+    EXPECT_EQ(r.engine.State().TimeoutRetries, static_cast<uint32_t>(attempt));
     EXPECT_TRUE(r.boxes.shown.empty());
   }
   r.TimeOutOnce();
   EXPECT_EQ(r.ui.pane0, kNoResponse);
-  EXPECT_EQ(r.engine.TimeoutRetries, 0u);
+  EXPECT_EQ(r.engine.State().TimeoutRetries, 0u);
   EXPECT_EQ(r.settings.ServerInUse, "secondary.test");
   EXPECT_EQ(r.settings.UsingServer, 2);
-  EXPECT_TRUE(r.engine.FailoverSinceReply);
-  EXPECT_TRUE(r.engine.SyncRequested);  // the next query still sets the clock
+  EXPECT_TRUE(r.engine.State().FailoverSinceReply);
+  EXPECT_TRUE(r.engine.State().SyncRequested);  // the next query still sets the clock
   ASSERT_EQ(r.boxes.shown.size(), 1u);
   EXPECT_EQ(r.boxes.shown[0].text,
             "The primary server did not respond.\n3 attempts were made.\nQuorvane switched to "
@@ -60,7 +60,7 @@ TEST(PollCycleTest, RequestsGoToPort123AndAreTheFixedRequest) {
   EXPECT_EQ(rec.sent[0], expected);
   EXPECT_EQ(r.ui.statuses,
             (std::vector<std::string>{"Socket Created.", "Connecting to SNTP Server..."}));
-  EXPECT_EQ(r.engine.T1, r.clock.ReadLocalClock());
+  EXPECT_EQ(r.engine.State().T1, r.clock.ReadLocalClock());
 }
 
 TEST(PollCycleTest, TimeoutRetriesSurviveAReply) {
@@ -68,7 +68,7 @@ TEST(PollCycleTest, TimeoutRetriesSurviveAReply) {
   r.engine.StartQuery();
   r.TimeOutOnce();  // one time-out, then the retry is answered
   r.AnswerWithOffset(0.5);
-  EXPECT_EQ(r.engine.TimeoutRetries, 1u);
+  EXPECT_EQ(r.engine.State().TimeoutRetries, 1u);
   r.engine.StartQuery();
   r.TimeOutOnce();
   r.TimeOutOnce();
@@ -92,7 +92,7 @@ TEST(PollCycleTest, TwoSwitchOversWithoutReplyShowNeitherBoxEvenWithoutNotify) {
   // A handled reply clears it again.
   r.engine.StartQuery();
   r.AnswerWithOffset(0.0);
-  EXPECT_FALSE(r.engine.FailoverSinceReply);
+  EXPECT_FALSE(r.engine.State().FailoverSinceReply);
 }
 
 TEST(PollCycleTest, FailOverNoticesByServerAndReason) {
@@ -164,7 +164,7 @@ TEST(PollCycleTest, SocketCreationFailureEndsTheAttempt) {
   r.sockets.failCreate = true;
   r.engine.StartSync();
   EXPECT_EQ(r.ui.statuses, std::vector<std::string>{"Reset: Socket Creation FAILED!"});
-  EXPECT_FALSE(r.engine.EngineSocket);
+  EXPECT_FALSE(r.engine.State().EngineSocket);
   EXPECT_TRUE(r.ui.queryEnabled && r.ui.syncEnabled);
   EXPECT_FALSE(r.watchdog.QueryPending());
 }
@@ -176,12 +176,12 @@ TEST(PollCycleTest, ConnectAndCloseNotifications) {
   EXPECT_EQ(r.ui.pane0, "Connected; Awaiting Server Response...");
   r.engine.OnConnect(10061);
   EXPECT_EQ(r.ui.pane0, "Reset: Connect FAILED. Verify Internet Link and/or Server URL/IP.");
-  EXPECT_FALSE(r.engine.EngineSocket);
+  EXPECT_FALSE(r.engine.State().EngineSocket);
   EXPECT_EQ(r.settings.UsingServer, 1);
   r.engine.StartQuery();
   const size_t shown = r.ui.statuses.size();
   r.engine.OnClose();
-  EXPECT_FALSE(r.engine.EngineSocket);
+  EXPECT_FALSE(r.engine.State().EngineSocket);
   EXPECT_EQ(r.ui.statuses.size(), shown);
   EXPECT_TRUE(r.watchdog.QueryPending());  // the attempt runs into its time-out
 }
@@ -191,14 +191,14 @@ TEST(TimerTickTest, FirstTickSyncsThenEveryInterval) {
   r.settings.SyncInterval = 15;  // 75 ticks
   r.engine.OnTimerTick();
   EXPECT_EQ(r.sockets.records.size(), 1u);
-  EXPECT_TRUE(r.engine.SyncRequested);
+  EXPECT_TRUE(r.engine.State().SyncRequested);
   EXPECT_TRUE(r.watchdog.TickSet());
   r.AnswerWithOffset(0.25);
   for (int i = 1; i < 75; ++i) r.engine.OnTimerTick();
   EXPECT_EQ(r.sockets.records.size(), 1u);
   r.engine.OnTimerTick();
   EXPECT_EQ(r.sockets.records.size(), 2u);
-  EXPECT_EQ(r.engine.PollTicks, 0u);
+  EXPECT_EQ(r.engine.State().PollTicks, 0u);
 }
 
 TEST(TimerTickTest, NewShorterIntervalCountsFromTheLastPoll) {
@@ -221,11 +221,11 @@ TEST(TimerTickTest, ZeroIntervalSyncsOnEveryTick) {
 
 TEST(TimerTickTest, NothingHappensWhileTheServerDialogIsOpen) {
   EngineRig r;
-  r.engine.serverTest.OpenServerDialog = true;
+  r.engine.SetServerDialogOpen(true);
   r.settings.CommandLineSync = true;
   for (int i = 0; i < 10; ++i) r.engine.OnTimerTick();
   EXPECT_TRUE(r.sockets.records.empty());
-  EXPECT_EQ(r.engine.PollTicks, 0u);
+  EXPECT_EQ(r.engine.State().PollTicks, 0u);
   EXPECT_FALSE(r.watchdog.TickSet());
   EXPECT_TRUE(r.settings.CommandLineSync);
 }
@@ -241,7 +241,7 @@ TEST(TimerTickTest, ListenModeTickGoesThroughTheSeam) {
   r.engine.OnTimerTick();
   EXPECT_EQ(listen.ticks, 1);
   EXPECT_TRUE(r.sockets.records.empty());
-  EXPECT_EQ(r.engine.PollTicks, 0u);
+  EXPECT_EQ(r.engine.State().PollTicks, 0u);
 }
 
 TEST(TimerTickTest, CommandLineSyncAsksToCloseOnceAfterTheReply) {
@@ -249,7 +249,7 @@ TEST(TimerTickTest, CommandLineSyncAsksToCloseOnceAfterTheReply) {
   r.settings.CommandLineSync = true;
   r.engine.OnTimerTick();
   EXPECT_FALSE(r.settings.CommandLineSync);
-  EXPECT_TRUE(r.engine.ExitAfterSync);
+  EXPECT_TRUE(r.engine.State().ExitAfterSync);
   EXPECT_EQ(r.sockets.records.size(), 2u);  // the second sync replaced the first's socket
   EXPECT_TRUE(r.sockets.records[0]->closed);
   EXPECT_EQ(r.ui.closePosts, 0);
@@ -283,10 +283,9 @@ TEST(PollCycleTest, StaleWatchdogStepAfterTheAttemptDoesNothing) {
 
 TEST(ServerTestTest, FailureOfTheTestServerLeavesServersAndStatusAlone) {
   EngineRig r;
-  r.engine.serverTest.OpenServerDialog = true;
-  r.engine.serverTest.ServerTestTarget = 2;
+  r.engine.SetServerDialogOpen(true);
   r.settings.Notify_User = 1;
-  r.engine.StartQuery();
+  r.engine.StartServerTest(2);
   EXPECT_TRUE(r.ui.statuses.empty());
   for (int i = 0; i < 4; ++i) r.TimeOutOnce();
   EXPECT_EQ(r.ui.testFailed, 1);
@@ -298,18 +297,17 @@ TEST(ServerTestTest, FailureOfTheTestServerLeavesServersAndStatusAlone) {
 
 TEST(ServerTestTest, ReplyFillsTravelTimesBeforeTheDialogIsTold) {
   EngineRig r;
-  r.engine.serverTest.OpenServerDialog = true;
-  r.engine.serverTest.ServerTestTarget = 1;
+  r.engine.SetServerDialogOpen(true);
   std::string seen;
-  r.ui.onTestSucceeded = [&] { seen = r.engine.serverTest.RequestTravelText; };
+  r.ui.onTestSucceeded = [&] { seen = r.engine.State().ServerTest.RequestTravelText; };
   r.clock.SetNtp(3454321000.125);
-  r.engine.StartQuery();
+  r.engine.StartServerTest(1);
   r.clock.SetNtp(3454321000.25);
   r.sockets.Deliver(Reply(3454321000.875, 3454321000.9375));
   EXPECT_EQ(r.ui.testSucceeded, 1);
   EXPECT_EQ(seen, "0.750000");
-  EXPECT_EQ(r.engine.serverTest.ServerProcessingText, "0.062500");
-  EXPECT_EQ(r.engine.serverTest.ResponseTravelText, "-0.687500");
+  EXPECT_EQ(r.engine.State().ServerTest.ServerProcessingText, "0.062500");
+  EXPECT_EQ(r.engine.State().ServerTest.ResponseTravelText, "-0.687500");
   EXPECT_TRUE(r.clock.setRecords.empty());  // a plain test does not set the clock
 }
 

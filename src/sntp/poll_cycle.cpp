@@ -1,0 +1,159 @@
+#include "sntp/poll_cycle.h"
+
+#include "sntp/socket_error_text.h"
+
+namespace quorvane {
+namespace {
+
+std::string FailOverNotice(int usingServerBefore, FailOverReason reason) {
+  const bool leftPrimary = usingServerBefore == 1;
+  if (reason == FailOverReason::NoResponse) {
+    return leftPrimary ? "The primary server did not respond.\n3 attempts were made.\n"
+                         "Quorvane switched to the secondary."
+                       : "The secondary server did not respond.\n3 attempts were made.\n"
+                         "Quorvane switched to the primary.";
+  }
+  return leftPrimary
+             ? "Could not connect to the primary server.\nQuorvane switched to the secondary."
+             : "Could not connect to the secondary server.\nQuorvane switched to the primary.";
+}
+
+}  // namespace
+
+PollCycle::PollCycle(EngineState& state, const EnginePorts& ports, SocketEvents& events)
+    : state_(state),
+      settings_(ports.settings),
+      ui_(ports.ui),
+      boxes_(ports.boxes),
+      sockets_(ports.sockets),
+      clock_(ports.clock),
+      watchdog_(ports.watchdog),
+      events_(events) {}
+
+void PollCycle::ShowEngineStatus(const std::string& text) {
+  if (!state_.Testing()) ui_.ShowStatus(text);
+}
+
+void PollCycle::SendTestFailedIfOpen() {
+  if (state_.Testing() && state_.ServerTest.OpenServerDialog) ui_.SendTestFailed();
+}
+
+void PollCycle::StartQuery() {
+  ui_.EnableQueryButton(false);
+  ui_.EnableSyncButton(false);
+  state_.DiscardSocket();
+  state_.EngineSocket = sockets_.NewSocket(events_);
+  if (!state_.EngineSocket->Create()) {
+    EndAttempt("Reset: Socket Creation FAILED!");
+    return;
+  }
+  ShowEngineStatus("Socket Created.");
+  ShowEngineStatus("Connecting to SNTP Server...");
+
+  const int64_t before = clock_.WallSeconds();
+  const bool connected = state_.EngineSocket->Connect(settings_.ServerInUse, kNtpPort);
+  const int64_t after = clock_.WallSeconds();
+  if (after - before > 10) {
+    EndAttempt("Reset: The attempt to connect timed out.");
+    FailOver(FailOverReason::ConnectTimedOut);
+    return;
+  }
+  if (!connected) {
+    ReportSocketError(boxes_, kConnectErrorPrefix, state_.EngineSocket->LastError());
+    // The box runs a nested event loop; an attempt started meanwhile owns the engine now.
+    if (!state_.EngineSocket) return;
+  }
+  watchdog_.SetQueryPending();
+  watchdog_.StartWorkerOnce();
+  const SntpPacket request = BuildRequest();
+  state_.EngineSocket->Send(request.bytes);  // a request that did not leave ends in the time-out
+  state_.T1 = clock_.ReadLocalClock();
+}
+
+void PollCycle::StartSync() {
+  ui_.EnableSyncButton(false);
+  state_.SyncRequested = true;
+  StartQuery();
+}
+
+void PollCycle::StartCommandLineSync() {
+  StartSync();
+  state_.ExitAfterSync = true;
+}
+
+void PollCycle::EndAttempt(std::string_view status) {
+  state_.DiscardSocket();
+  if (!status.empty()) ShowEngineStatus(std::string(status));
+  ui_.EnableQueryButton(true);
+  ui_.EnableSyncButton(true);
+  watchdog_.ResetQueryPending();
+}
+
+void PollCycle::FailOver(FailOverReason reason) {
+  if (state_.Testing()) {
+    SendTestFailedIfOpen();
+    return;
+  }
+  if (state_.FailoverSinceReply) {
+    boxes_.Show(
+        EngineBox("Neither primary nor secondary server is responding.\n"
+                  "Please open Quorvane to choose new servers."));
+  }
+  const int left = settings_.UsingServer;
+  if (left == 1) {
+    settings_.ServerInUse = settings_.Secondary_Server;
+    settings_.UsingServer = 2;
+  } else {
+    settings_.ServerInUse = settings_.Primary_Server;
+    settings_.UsingServer = 1;
+  }
+  state_.FailoverSinceReply = true;
+  if (settings_.Notify_User != 0) boxes_.Show(EngineBox(FailOverNotice(left, reason)));
+}
+
+void PollCycle::OnWatchdogStep() {
+  // A step queued just before the attempt ended belongs to no attempt.
+  if (!watchdog_.QueryPending()) return;
+  const int previous = ui_.StepProgress();
+  if (previous < 100) return;
+  if (state_.TimeoutRetries < 3) {
+    ++state_.TimeoutRetries;
+    EndAttempt("");
+    StartQuery();
+    return;
+  }
+  state_.TimeoutRetries = 0;
+  EndAttempt("SNTP Server: Response Timeout");
+  FailOver(FailOverReason::NoResponse);
+}
+
+void PollCycle::OnConnect(int errorCode) {
+  if (errorCode == 0) {
+    ui_.ShowStatus("Connected; Awaiting Server Response...");
+    return;
+  }
+  EndAttempt("Reset: Connect FAILED. Verify Internet Link and/or Server URL/IP.");
+}
+
+void PollCycle::OnTimerTick() {
+  if (state_.ServerTest.OpenServerDialog) return;
+  if (settings_.Socket_Mode == kListenMode) {
+    if (listen_ != nullptr) listen_->OnListenTick();
+  } else {
+    ++state_.PollTicks;
+    const uint32_t elapsedMs = state_.PollTicks * 200u;
+    const uint32_t intervalMs = static_cast<uint32_t>(settings_.SyncInterval) * 1000u;
+    if (state_.FirstPollPending || elapsedMs >= intervalMs) {
+      state_.PollTicks = 0;
+      state_.FirstPollPending = false;
+      StartSync();
+    }
+  }
+  watchdog_.SetTick();
+  if (settings_.CommandLineSync) {
+    settings_.CommandLineSync = false;
+    StartCommandLineSync();
+  }
+}
+
+}  // namespace quorvane

@@ -1,0 +1,125 @@
+#include "sntp/response_handling.h"
+
+#include <array>
+#include <cmath>
+#include <cstdio>
+
+#include "app/local_time.h"
+
+namespace quorvane {
+namespace {
+
+std::string Printf(const char* format, double value) {
+  // Large enough for any double in "%f" form, so no correction text is ever cut.
+  std::array<char, 400> buffer{};
+  const int n = std::snprintf(buffer.data(), buffer.size(), format, value);
+  return n < 0 ? std::string() : std::string(buffer.data());
+}
+
+}  // namespace
+
+ReplyVerdict JudgeReply(int length, const SntpPacket& reply, int mode, NtpSeconds t1, NtpSeconds t4,
+                        DecodedReply& decoded) {
+  if (length < 0) return ReplyVerdict::ReceiveError;
+  // A short reply would leave timestamps unread; it is invalid data like a zero stamp.
+  if (length < static_cast<int>(kSntpPacketSize)) return ReplyVerdict::InvalidData;
+  decoded.t2 = ReceiveTimestamp(reply);
+  decoded.t3 = TransmitTimestamp(reply);
+  decoded.offset = ComputeOffset(mode, t1, decoded.t2, decoded.t3, t4);
+  decoded.instant = MakeClockRecord(t4, decoded.offset);
+  if (decoded.instant.wholeSeconds == 0) return ReplyVerdict::InvalidData;
+  return ReplyVerdict::Usable;
+}
+
+ResponseHandling::ResponseHandling(EngineState& state, const EnginePorts& ports, PollCycle& poll)
+    : state_(state),
+      settings_(ports.settings),
+      ui_(ports.ui),
+      boxes_(ports.boxes),
+      clock_(ports.clock),
+      log_(ports.log),
+      poll_(poll) {}
+
+void ResponseHandling::OnReceive() {
+  const NtpSeconds t4 = clock_.ReadLocalClock();
+  if (!state_.EngineSocket) return;  // a late notification of a socket already discarded
+  SntpPacket reply;
+  const int length = state_.EngineSocket->Receive(reply.bytes);
+  const int mode = settings_.Socket_Mode;
+  DecodedReply decoded;
+  switch (JudgeReply(length, reply, mode, state_.T1, t4, decoded)) {
+    case ReplyVerdict::ReceiveError:
+      poll_.EndAttempt("*** WinSock Receive Error! ***");
+      poll_.SendTestFailedIfOpen();
+      return;
+    case ReplyVerdict::InvalidData:
+      poll_.EndAttempt("Reset: Invalid Data returned by SNTP Server");
+      return;
+    case ReplyVerdict::Usable:
+      break;
+  }
+  if (mode == kListenMode) state_.BroadcastTickCount = 0;
+  if (state_.ServerTest.OpenServerDialog && state_.Testing()) ReportTravelTimes(t4, decoded);
+  std::string status;
+  if (state_.SyncRequested || mode == kListenMode) {
+    if (!CorrectionSteps(decoded.instant, decoded.offset, status)) return;
+  } else {
+    status = QuerySteps(decoded.instant, decoded.offset);
+  }
+  ClosingSteps(status);
+}
+
+void ResponseHandling::ReportTravelTimes(NtpSeconds t4, const DecodedReply& reply) {
+  const TravelTimes travel = ComputeTravelTimes(state_.T1, reply.t2, reply.t3, t4);
+  state_.ServerTest.RequestTravelText = Printf("%f", travel.request);
+  state_.ServerTest.ServerProcessingText = Printf("%f", travel.serverProcessing);
+  state_.ServerTest.ResponseTravelText = Printf("%f", travel.response);
+  ui_.SendTestSucceeded();
+}
+
+std::string ResponseHandling::QuerySteps(const CorrectedInstant& instant, ClockOffset offset) {
+  std::string status = FormatLocalTime(instant.unixTime, "Server Timestamp: %X %B %d, %Y... ");
+  status += Printf("Delta: %.3f seconds", offset);
+  if (std::fabs(offset) > settings_.MaxCorrectionSeconds) ui_.PostCorrectionTooBig();
+  return status;
+}
+
+bool ResponseHandling::CorrectionSteps(const CorrectedInstant& instant, ClockOffset offset,
+                                       std::string& status) {
+  state_.SyncRequested = false;
+  if (std::fabs(offset) > settings_.MaxCorrectionSeconds) {
+    ui_.PutStatus("Sync Error: Timestamp differential exceeds Maximum Correction Limit");
+    if (state_.ExitAfterSync) {
+      state_.ExitAfterSync = false;
+      ui_.PostClose();
+    }
+    poll_.EndAttempt("");
+    return false;
+  }
+  clock_.EnableClockPrivilege();
+  const SetClockResult result = clock_.SetLocalTime(instant.record);
+  char letter = 'S';
+  if (result.accepted) {
+    status = "Sync @ " + FormatLocalTime(clock_.WallSeconds(), "%X") +
+             "... System Clock Corrected by: " + Printf("%.3f seconds", offset);
+  } else {
+    boxes_.Show(UnownedBox("Failed to Set System Clock", result.errorText));
+    letter = 'F';
+  }
+  clock_.RestoreClockPrivilege();
+  if (settings_.LogToFile != 0) log_.WriteLogEntry(offset, letter);
+  return true;
+}
+
+void ResponseHandling::ClosingSteps(const std::string& status) {
+  ui_.PutStatus(status);
+  if (state_.ExitAfterSync) {
+    // Asked once: a user who cancels the close is not asked again at every later reply.
+    state_.ExitAfterSync = false;
+    ui_.PostClose();
+  }
+  if (settings_.Socket_Mode != kListenMode) poll_.EndAttempt("");
+  state_.FailoverSinceReply = false;
+}
+
+}  // namespace quorvane

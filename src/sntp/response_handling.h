@@ -1,0 +1,51 @@
+#pragma once
+
+#include <string>
+
+#include "sntp/engine_state.h"
+#include "sntp/poll_cycle.h"
+
+namespace quorvane {
+
+// What a received datagram is good for.
+enum class ReplyVerdict { Usable, ReceiveError, InvalidData };
+
+// A reply's timestamps and the correction they make; filled only for a usable reply.
+struct DecodedReply {
+  NtpSeconds t2 = 0;
+  NtpSeconds t3 = 0;
+  ClockOffset offset = 0;
+  CorrectedInstant instant;
+};
+
+// Decides whether a read of `length` bytes into `reply` can be used, and decodes it when it
+// can. Every reason to reject a reply belongs here.
+ReplyVerdict JudgeReply(int length, const SntpPacket& reply, int mode, NtpSeconds t1, NtpSeconds t4,
+                        DecodedReply& decoded);
+
+// The read notification of EngineSocket: the reply is checked, shown to a server test, then
+// either shown (a query) or used to set the clock (a sync, or any broadcast in listen mode).
+// Works on the engine's record.
+class ResponseHandling {
+ public:
+  ResponseHandling(EngineState& state, const EnginePorts& ports, PollCycle& poll);
+
+  void OnReceive();
+
+ private:
+  void ReportTravelTimes(NtpSeconds t4, const DecodedReply& reply);
+  // Each returns the status text for the closing steps.
+  std::string QuerySteps(const CorrectedInstant& instant, ClockOffset offset);
+  bool CorrectionSteps(const CorrectedInstant& instant, ClockOffset offset, std::string& status);
+  void ClosingSteps(const std::string& status);
+
+  EngineState& state_;
+  AppSettings& settings_;
+  EngineUi& ui_;
+  MessageBoxes& boxes_;
+  Clock& clock_;
+  SyncLogWriter& log_;
+  PollCycle& poll_;
+};
+
+}  // namespace quorvane

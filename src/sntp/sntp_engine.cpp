@@ -1,0 +1,15 @@
+#include "sntp/sntp_engine.h"
+
+namespace quorvane {
+
+SntpEngine::SntpEngine(const EnginePorts& ports)
+    : poll_(state_, ports, *this), replies_(state_, ports, poll_) {}
+
+SntpEngine::~SntpEngine() = default;
+
+void SntpEngine::StartServerTest(int target) {
+  state_.ServerTest.ServerTestTarget = target;
+  StartQuery();
+}
+
+}  // namespace quorvane
