@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Time from process start to the first clock correction: the real program logic in-process
-# on a virtual clock (the first SetLocalTime it receives), against loopback NTP.
+# on a virtual clock (the first correction it applies), against loopback NTP.
 # Usage: first_correction.sh BUILD_DIR [RUNS]
 set -euo pipefail
 build=$(cd "$1" && pwd)

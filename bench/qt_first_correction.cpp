@@ -42,14 +42,15 @@ double MsSinceProcessStart() {
 class TimedClock : public quorvane::testing::OffsetClock {
  public:
   TimedClock() : OffsetClock(-5250) {}
-  quorvane::SetClockResult SetLocalTime(const quorvane::ClockRecord& record) override {
+  quorvane::SetClockResult ApplyCorrection(const quorvane::ClockRecord& record,
+                                           quorvane::ClockOffset offset) override {
     if (setCount == 0) {
       sinceProcessStartMs = MsSinceProcessStart();
       sinceMainMs = std::chrono::duration<double, std::milli>(Steady::now() - mainEntered).count();
       QMetaObject::invokeMethod(
           qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
     }
-    return OffsetClock::SetLocalTime(record);
+    return OffsetClock::ApplyCorrection(record, offset);
   }
   Steady::time_point mainEntered;
   double sinceProcessStartMs = -1;
@@ -87,6 +88,6 @@ int main(int argc, char** argv) {
     }
   }
   std::printf("%.1f %.1f %lld\n", clock.sinceProcessStartMs, clock.sinceMainMs,
-              static_cast<long long>(clock.offsetMs));
+              static_cast<long long>(clock.OffsetMs()));
   return 0;
 }

@@ -31,17 +31,23 @@ struct SetClockResult {
 
 // The PC clock. The core reads the time only through this port, so tests can run it on a
 // virtual clock and never touch the real one. Every call is made on the user-interface
-// thread; the privilege bracket and SetLocalTime run on the same thread, one after another.
+// thread; the privilege bracket and ApplyCorrection run on the same thread, one after another.
 class Clock {
  public:
   virtual ~Clock() = default;
-  // UTC now, at millisecond resolution.
+  // UTC now, at the platform's full resolution.
   virtual NtpSeconds ReadLocalClock() = 0;
+  // What this clock read at the instant the system's real-time clock read `systemUnixNs`
+  // (nanoseconds since 1970): how a kernel receive timestamp becomes an arrival time.
+  virtual NtpSeconds FromSystemTime(int64_t systemUnixNs) = 0;
   // UTC now, whole seconds since 1970-01-01.
   virtual int64_t WallSeconds() = 0;
-  // Sets the clock to a local-time record; accepted or refused with the system's text.
-  virtual SetClockResult SetLocalTime(const ClockRecord& record) = 0;
-  // Bracket around SetLocalTime: raise, then restore, the right to set the clock.
+  // Moves the clock by `offset` seconds in one step, so that the time spent since the
+  // arrival adds no error. `record` is the local calendar time the step aims at: a record
+  // that names no valid time is refused without touching the clock. Accepted, or refused
+  // with the system's text.
+  virtual SetClockResult ApplyCorrection(const ClockRecord& record, ClockOffset offset) = 0;
+  // Bracket around ApplyCorrection: raise, then restore, the right to set the clock.
   virtual bool EnableClockPrivilege() = 0;
   virtual void RestoreClockPrivilege() = 0;
 };

@@ -19,7 +19,8 @@ namespace quorvane {
 struct EnginePorts {
   AppSettings& settings;
   EngineUi& ui;
-  MessageBoxes& boxes;
+  // The program's own boxes: shown one at a time (see BoxGate).
+  BoxGate& boxes;
   SocketFactory& sockets;
   Clock& clock;
   SyncLogWriter& log;

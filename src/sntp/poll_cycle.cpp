@@ -81,12 +81,16 @@ void PollCycle::StartCommandLineSync() {
   state_.ExitAfterSync = true;
 }
 
-void PollCycle::EndAttempt(std::string_view status) {
+void PollCycle::FinishAttempt() {
   state_.DiscardSocket();
+  watchdog_.ResetQueryPending();
+}
+
+void PollCycle::EndAttempt(std::string_view status) {
+  FinishAttempt();
   if (!status.empty()) ShowEngineStatus(std::string(status));
   ui_.EnableQueryButton(true);
   ui_.EnableSyncButton(true);
-  watchdog_.ResetQueryPending();
 }
 
 void PollCycle::FailOver(FailOverReason reason) {
@@ -137,6 +141,12 @@ void PollCycle::OnConnect(int errorCode) {
 
 void PollCycle::OnTimerTick() {
   if (state_.ServerTest.OpenServerDialog) return;
+  // While one of the program's own boxes waits, the interval count stands still and nothing
+  // new starts; the count goes on from where it was once the box is answered.
+  if (boxes_.Waiting()) {
+    watchdog_.SetTick();
+    return;
+  }
   if (settings_.Socket_Mode == kListenMode) {
     if (listen_ != nullptr) listen_->OnListenTick();
   } else {

@@ -24,6 +24,9 @@ class PollCycle {
   // The one sync asked for on the command line; its reply asks the window to close.
   void StartCommandLineSync();
   void EndAttempt(std::string_view status);
+  // The part of ending an attempt that stops it: its socket closed and the watchdog no longer
+  // pacing it. EndAttempt does this too; a handled reply does it first, before any box.
+  void FinishAttempt();
   void FailOver(FailOverReason reason);
   void OnWatchdogStep();
   // Everything the 200 ms tick does after the time display has been painted.
@@ -40,7 +43,7 @@ class PollCycle {
   EngineState& state_;
   AppSettings& settings_;
   EngineUi& ui_;
-  MessageBoxes& boxes_;
+  BoxGate& boxes_;
   SocketFactory& sockets_;
   Clock& clock_;
   Watchdog& watchdog_;

@@ -3,8 +3,10 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
+#include <optional>
 
 #include "app/local_time.h"
+#include "sntp/reply_rules.h"
 
 namespace quorvane {
 namespace {
@@ -23,6 +25,7 @@ ReplyVerdict JudgeReply(int length, const SntpPacket& reply, int mode, NtpSecond
   if (length < 0) return ReplyVerdict::ReceiveError;
   // A short reply would leave timestamps unread; it is invalid data like a zero stamp.
   if (length < static_cast<int>(kSntpPacketSize)) return ReplyVerdict::InvalidData;
+  if (mode != kListenMode && !IsUsableReply(reply, {kModeServer})) return ReplyVerdict::InvalidData;
   decoded.t2 = ReceiveTimestamp(reply);
   decoded.t3 = TransmitTimestamp(reply);
   decoded.offset = ComputeOffset(mode, t1, decoded.t2, decoded.t3, t4);
@@ -41,10 +44,14 @@ ResponseHandling::ResponseHandling(EngineState& state, const EnginePorts& ports,
       poll_(poll) {}
 
 void ResponseHandling::OnReceive() {
-  const NtpSeconds t4 = clock_.ReadLocalClock();
+  // The arrival instant: the kernel's receive stamp where the socket has one, else the
+  // clock read before anything else is done.
+  const NtpSeconds handlerStart = clock_.ReadLocalClock();
   if (!state_.EngineSocket) return;  // a late notification of a socket already discarded
   SntpPacket reply;
   const int length = state_.EngineSocket->Receive(reply.bytes);
+  const std::optional<int64_t> stamp = state_.EngineSocket->ArrivalSystemTimeNs();
+  const NtpSeconds t4 = stamp ? clock_.FromSystemTime(*stamp) : handlerStart;
   const int mode = settings_.Socket_Mode;
   DecodedReply decoded;
   switch (JudgeReply(length, reply, mode, state_.T1, t4, decoded)) {
@@ -58,6 +65,9 @@ void ResponseHandling::OnReceive() {
     case ReplyVerdict::Usable:
       break;
   }
+  // The answered attempt is over before anything below may ask the user something, so a
+  // watchdog step while a box waits can neither resend nor switch servers.
+  if (mode != kListenMode) poll_.FinishAttempt();
   if (mode == kListenMode) state_.BroadcastTickCount = 0;
   if (state_.ServerTest.OpenServerDialog && state_.Testing()) ReportTravelTimes(t4, decoded);
   std::string status;
@@ -97,7 +107,7 @@ bool ResponseHandling::CorrectionSteps(const CorrectedInstant& instant, ClockOff
     return false;
   }
   clock_.EnableClockPrivilege();
-  const SetClockResult result = clock_.SetLocalTime(instant.record);
+  const SetClockResult result = clock_.ApplyCorrection(instant.record, offset);
   char letter = 'S';
   if (result.accepted) {
     status = "Sync @ " + FormatLocalTime(clock_.WallSeconds(), "%X") +

@@ -1,16 +1,23 @@
 #include "fakes/fake_clock.h"
 
-#include "sntp/sntp_packet.h"
-
 #include <cmath>
 #include <ctime>
+
+#include "sntp/sntp_packet.h"
 
 namespace quorvane::testing {
 namespace {
 
+constexpr int64_t kNanosPerSecond = 1'000'000'000;
+
 NtpSeconds NtpFromUnixMs(int64_t unixMs) {
   const int64_t seconds = unixMs >= 0 ? unixMs / 1000 : -((-unixMs + 999) / 1000);
   return NtpSecondsFromUnix(seconds, static_cast<int>(unixMs - seconds * 1000));
+}
+
+NtpSeconds NtpFromUnixNs(int64_t unixNs) {
+  return static_cast<double>(unixNs / kNanosPerSecond + kNtpToUnixSeconds) +
+         static_cast<double>(unixNs % kNanosPerSecond) * 1e-9;
 }
 
 }  // namespace
@@ -19,12 +26,13 @@ NtpSeconds FakeClock::ReadLocalClock() { return NtpFromUnixMs(nowUnixMs); }
 
 int64_t FakeClock::WallSeconds() { return nowUnixMs / 1000; }
 
-SetClockResult FakeClock::SetLocalTime(const ClockRecord& record) {
+SetClockResult FakeClock::ApplyCorrection(const ClockRecord& record, ClockOffset offset) {
   setRecords.push_back(record);
   int64_t ms = 0;
   if (refuse) return {false, refusalText};
   if (!ClockRecordToUnixMilliseconds(record, ms)) return {false, "Invalid argument"};
-  nowUnixMs = ms;
+  steps.push_back(offset);
+  nowUnixMs += std::llround(offset * 1000.0);
   return {true, {}};
 }
 
@@ -32,22 +40,24 @@ void FakeClock::SetNtp(NtpSeconds t) {
   nowUnixMs = static_cast<int64_t>(std::llround((t - kNtpToUnixSeconds) * 1000.0));
 }
 
-int64_t OffsetClock::RealUnixMs() {
+int64_t OffsetClock::RealUnixNs() {
   timespec ts{};
   clock_gettime(CLOCK_REALTIME, &ts);
-  return int64_t{ts.tv_sec} * 1000 + ts.tv_nsec / 1000000;
+  return int64_t{ts.tv_sec} * kNanosPerSecond + ts.tv_nsec;
 }
 
-int64_t OffsetClock::NowUnixMs() const { return RealUnixMs() + offsetMs; }
+NtpSeconds OffsetClock::ReadLocalClock() { return FromSystemTime(RealUnixNs()); }
 
-NtpSeconds OffsetClock::ReadLocalClock() { return NtpFromUnixMs(NowUnixMs()); }
+NtpSeconds OffsetClock::FromSystemTime(int64_t systemUnixNs) {
+  return NtpFromUnixNs(systemUnixNs + offsetNs);
+}
 
-int64_t OffsetClock::WallSeconds() { return NowUnixMs() / 1000; }
+int64_t OffsetClock::WallSeconds() { return (RealUnixNs() + offsetNs) / kNanosPerSecond; }
 
-SetClockResult OffsetClock::SetLocalTime(const ClockRecord& record) {
+SetClockResult OffsetClock::ApplyCorrection(const ClockRecord& record, ClockOffset offset) {
   int64_t ms = 0;
   if (!ClockRecordToUnixMilliseconds(record, ms)) return {false, "Invalid argument"};
-  offsetMs = ms - RealUnixMs();
+  offsetNs += std::llround(offset * 1e9);
   ++setCount;
   return {true, {}};
 }

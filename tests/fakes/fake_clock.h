@@ -9,7 +9,7 @@
 namespace quorvane::testing {
 
 // A virtual clock held in milliseconds of Unix time. It moves only when a test moves it
-// or when SetLocalTime accepts a record.
+// or when ApplyCorrection accepts a step (rounded to the millisecond).
 class FakeClock : public Clock {
  public:
   int64_t nowUnixMs = int64_t{1245332200} * 1000;
@@ -17,11 +17,14 @@ class FakeClock : public Clock {
   std::string refusalText = "Operation not permitted";
   int privilegeRaised = 0;
   int privilegeRestored = 0;
-  std::vector<ClockRecord> setRecords;
+  std::vector<ClockRecord> setRecords;  // every record a correction aimed at
+  std::vector<ClockOffset> steps;       // every step accepted
 
   NtpSeconds ReadLocalClock() override;
+  // Unrelated to the system's time: a stamp reads as now.
+  NtpSeconds FromSystemTime(int64_t) override { return ReadLocalClock(); }
   int64_t WallSeconds() override;
-  SetClockResult SetLocalTime(const ClockRecord& record) override;
+  SetClockResult ApplyCorrection(const ClockRecord& record, ClockOffset offset) override;
   bool EnableClockPrivilege() override {
     ++privilegeRaised;
     return true;
@@ -32,23 +35,23 @@ class FakeClock : public Clock {
   void AdvanceMs(int64_t ms) { nowUnixMs += ms; }
 };
 
-// The real clock, read only, shifted by an offset; setting it moves only the offset.
+// The real clock, read only, shifted by an offset; a correction moves only the offset.
 // Integration tests use it so a real server's time can be applied without touching the PC.
 class OffsetClock : public Clock {
  public:
-  explicit OffsetClock(int64_t initialOffsetMs) : offsetMs(initialOffsetMs) {}
-  int64_t offsetMs;
+  explicit OffsetClock(int64_t initialOffsetMs) : offsetNs(initialOffsetMs * 1'000'000) {}
+  int64_t offsetNs;
   int setCount = 0;
 
   NtpSeconds ReadLocalClock() override;
+  NtpSeconds FromSystemTime(int64_t systemUnixNs) override;
   int64_t WallSeconds() override;
-  SetClockResult SetLocalTime(const ClockRecord& record) override;
+  SetClockResult ApplyCorrection(const ClockRecord& record, ClockOffset offset) override;
   bool EnableClockPrivilege() override { return true; }
   void RestoreClockPrivilege() override {}
-  // Milliseconds of virtual Unix time, for measuring errors.
-  int64_t NowUnixMs() const;
-  // The real clock's Unix milliseconds (read only).
-  static int64_t RealUnixMs();
+  int64_t OffsetMs() const { return offsetNs / 1'000'000; }
+  // Nanoseconds of the real clock since 1970 (read only).
+  static int64_t RealUnixNs();
 };
 
 }  // namespace quorvane::testing

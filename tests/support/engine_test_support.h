@@ -14,9 +14,12 @@
 
 namespace quorvane::testing {
 
-// A 48-byte reply with the given receive and transmit timestamps.
+// A 48-byte server reply (version 4, mode 4, stratum 2, no leap warning) with the given
+// receive and transmit timestamps.
 inline std::vector<uint8_t> Reply(NtpSeconds t2, NtpSeconds t3) {
   std::vector<uint8_t> bytes(48, 0);
+  bytes[0] = 0x24;
+  bytes[1] = 2;
   auto put = [&](size_t at, NtpSeconds t) {
     const double whole = std::floor(t);
     const auto seconds = static_cast<uint32_t>(whole);
@@ -37,12 +40,13 @@ struct EngineRig {
   AppSettings settings;
   FakeEngineUi ui;
   FakeMessageBoxes boxes;
+  BoxGate gate{boxes};
   FakeSocketFactory sockets;
   FakeClock clock;
   RecordingSyncLog log;
   CountingWorkerLink link;
   Watchdog watchdog{link};
-  SntpEngine engine{EnginePorts{settings, ui, boxes, sockets, clock, log, watchdog}};
+  SntpEngine engine{EnginePorts{settings, ui, gate, sockets, clock, log, watchdog}};
 
   EngineRig() {
     settings.Primary_Server = "primary.test";

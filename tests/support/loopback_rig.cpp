@@ -97,7 +97,7 @@ bool LoopbackRig::RunUntil(const std::function<bool()>& done, std::chrono::milli
   return true;
 }
 
-int64_t LoopbackRig::ClockErrorMs() const { return clock.NowUnixMs() - OffsetClock::RealUnixMs(); }
+int64_t LoopbackRig::ClockErrorMs() const { return clock.OffsetMs(); }
 
 std::string LoopbackRig::ReadLog() const {
   std::ifstream in(settings.LogFilePath, std::ios::binary);

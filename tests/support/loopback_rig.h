@@ -67,13 +67,14 @@ struct LoopbackRig {
   AppSettings settings;
   FakeEngineUi ui;
   FakeMessageBoxes boxes;
+  BoxGate gate{boxes};
   PollLoop loop;
   PosixSocketFactory sockets{loop};
   OffsetClock clock;
-  SyncLog log{settings, clock, boxes};
+  SyncLog log{settings, clock, gate};
   PumpedWorkerLink link;
   Watchdog watchdog{link};
-  SntpEngine engine{EnginePorts{settings, ui, boxes, sockets, clock, log, watchdog}};
+  SntpEngine engine{EnginePorts{settings, ui, gate, sockets, clock, log, watchdog}};
 };
 
 }  // namespace quorvane::testing

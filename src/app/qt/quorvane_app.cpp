@@ -72,9 +72,11 @@ bool CQuorvaneapp::InitInstance() {
   qtBoxes_->SetMainWindow(window_);
   fdWatcher_ = std::make_unique<QtFdWatcher>();
   sockets_ = std::make_unique<PosixSocketFactory>(*fdWatcher_);
-  log_ = std::make_unique<SyncLog>(settings_, *setup_.clock, *boxes_);
-  engine_ = std::make_unique<SntpEngine>(
-      EnginePorts{settings_, window_->Ui(), *boxes_, *sockets_, *setup_.clock, *log_, *watchdog_});
+  // The engine's and the log's boxes come one at a time.
+  ownBoxes_ = std::make_unique<BoxGate>(*boxes_);
+  log_ = std::make_unique<SyncLog>(settings_, *setup_.clock, *ownBoxes_);
+  engine_ = std::make_unique<SntpEngine>(EnginePorts{settings_, window_->Ui(), *ownBoxes_,
+                                                     *sockets_, *setup_.clock, *log_, *watchdog_});
   window_->SetEngine(engine_.get());
   window_->SetShutdownHook([this] { Shutdown(); });
 

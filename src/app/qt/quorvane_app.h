@@ -78,6 +78,7 @@ class CQuorvaneapp {
   std::unique_ptr<QtMessageBoxes> qtBoxes_;
   SettingsStore* store_ = nullptr;
   MessageBoxes* boxes_ = nullptr;
+  std::unique_ptr<BoxGate> ownBoxes_;
   AppSettings settings_;
   std::unique_ptr<QtWorkerLink> link_;
   std::unique_ptr<Watchdog> watchdog_;

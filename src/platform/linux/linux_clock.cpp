@@ -1,8 +1,10 @@
 #include "platform/linux/linux_clock.h"
 
 #include <sys/capability.h>
+#include <sys/timex.h>
 
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 #include <ctime>
 
@@ -10,6 +12,9 @@
 
 namespace quorvane {
 namespace {
+
+constexpr int64_t kNanosPerSecond = 1'000'000'000;
+constexpr double kLargestStepSeconds = 1e10;
 
 // Sets or clears CAP_SYS_TIME in the calling thread's effective set.
 bool SetEffectiveSysTime(cap_t caps, cap_flag_value_t value) {
@@ -22,7 +27,14 @@ bool SetEffectiveSysTime(cap_t caps, cap_flag_value_t value) {
 NtpSeconds LinuxClock::ReadLocalClock() {
   timespec now{};
   clock_gettime(CLOCK_REALTIME, &now);
-  return NtpSecondsFromUnix(now.tv_sec, static_cast<int>(now.tv_nsec / 1'000'000));
+  return FromSystemTime(int64_t{now.tv_sec} * kNanosPerSecond + now.tv_nsec);
+}
+
+NtpSeconds LinuxClock::FromSystemTime(int64_t systemUnixNs) {
+  // Whole seconds and nanoseconds apart, so no precision is lost before the sum.
+  const int64_t seconds = systemUnixNs / kNanosPerSecond;
+  const int64_t nanos = systemUnixNs % kNanosPerSecond;
+  return static_cast<double>(seconds + kNtpToUnixSeconds) + static_cast<double>(nanos) * 1e-9;
 }
 
 int64_t LinuxClock::WallSeconds() {
@@ -31,19 +43,22 @@ int64_t LinuxClock::WallSeconds() {
   return now.tv_sec;
 }
 
-SetClockResult LinuxClock::SetLocalTime(const ClockRecord& record) {
+SetClockResult LinuxClock::ApplyCorrection(const ClockRecord& record, ClockOffset offset) {
   int64_t unixMs = 0;
   if (!ClockRecordToUnixMilliseconds(record, unixMs)) return {false, std::strerror(EINVAL)};
-  // Floor division, so an instant before 1970 still has 0..999 ms (the kernel then
-  // refuses it with its own text).
-  int64_t seconds = unixMs / 1000;
-  int64_t ms = unixMs % 1000;
-  if (ms < 0) {
-    ms += 1000;
-    seconds -= 1;
+  // A correction of more than a few centuries is no clock error the kernel should take.
+  if (!(std::fabs(offset) < kLargestStepSeconds)) return {false, std::strerror(EINVAL)};
+  double whole = std::floor(offset);
+  auto nanos = static_cast<int64_t>(std::llround((offset - whole) * 1e9));
+  if (nanos >= kNanosPerSecond) {
+    nanos -= kNanosPerSecond;
+    whole += 1;
   }
-  const timespec target{static_cast<time_t>(seconds), static_cast<long>(ms * 1'000'000)};
-  if (clock_settime(CLOCK_REALTIME, &target) != 0) return {false, std::strerror(errno)};
+  timex step{};
+  step.modes = ADJ_SETOFFSET | ADJ_NANO;
+  step.time.tv_sec = static_cast<time_t>(whole);
+  step.time.tv_usec = static_cast<suseconds_t>(nanos);  // nanoseconds, with ADJ_NANO
+  if (clock_adjtime(CLOCK_REALTIME, &step) < 0) return {false, std::strerror(errno)};
   return {true, ""};
 }
 

@@ -88,7 +88,8 @@ TEST_F(QuorvaneAppTest, OneShotCommandLineSetsTheClockFromChronyOnceThenAsksToCl
   ASSERT_EQ(status, 0) << "no close was asked for; is chrony serving 127.0.0.1:123?";
   EXPECT_EQ(clockSetsWhenAsked, 1);
   EXPECT_EQ(clock.setCount, 1);
-  EXPECT_LT(std::llabs(clock.offsetMs), 25) << "virtual clock off by " << clock.offsetMs << " ms";
+  EXPECT_LT(std::llabs(clock.OffsetMs()), 25)
+      << "virtual clock off by " << clock.OffsetMs() << " ms";
   ASSERT_EQ(boxes_.shown.size(), 1u) << (boxes_.shown.empty() ? "" : boxes_.shown[0].text);
   EXPECT_EQ(boxes_.shown[0], ApplicationBox(kCloseQuestion, BoxButtons::OkCancel));
   const std::string log = ReadLog();

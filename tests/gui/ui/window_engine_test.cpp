@@ -24,6 +24,7 @@ struct EngineWindowRig {
   WindowRig base;
   FakeSocketFactory sockets;
   RecordingSyncLog log;
+  BoxGate gate{base.boxes};
   CountingWorkerLink link;
   std::unique_ptr<Watchdog> watchdog = std::make_unique<Watchdog>(link);
   std::unique_ptr<SntpEngine> engine;
@@ -33,7 +34,7 @@ struct EngineWindowRig {
     base.settings.ServerInUse = "primary.test";
     CMainWindow& w = base.Make();
     engine = std::make_unique<SntpEngine>(
-        EnginePorts{base.settings, w.Ui(), base.boxes, sockets, base.clock, log, *watchdog});
+        EnginePorts{base.settings, w.Ui(), gate, sockets, base.clock, log, *watchdog});
     w.SetEngine(engine.get());
   }
   ~EngineWindowRig() {

@@ -68,11 +68,12 @@ TEST(EngineOverPosixSocket, ConnectStepWithSlowOrFailedLookups) {
     settings.Socket_Mode = kPollMode;
     testing::FakeEngineUi ui;
     testing::FakeMessageBoxes boxes;
+    BoxGate gate(boxes);
     testing::RecordingSyncLog log;
     testing::CountingWorkerLink link;
     Watchdog watchdog(link);
     {
-      SntpEngine engine(EnginePorts{settings, ui, boxes, sockets, clock, log, watchdog});
+      SntpEngine engine(EnginePorts{settings, ui, gate, sockets, clock, log, watchdog});
       engine.StartQuery();
       loop.RunPending();  // a connect notification, if one was queued, arrives now
       EXPECT_EQ(asked, std::vector<std::string>{"primary.test"});
