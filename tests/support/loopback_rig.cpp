@@ -33,29 +33,56 @@ void PumpedWorkerLink::Send(const std::function<void()>& work) {
   done.wait();
 }
 
-SilentServer::SilentServer(const char* address, uint16_t port) {
+ScriptedServer::ScriptedServer(const char* address, uint16_t port, Responder responder)
+    : responder_(std::move(responder)) {
   fd_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
   sockaddr_in sa{};
   sa.sin_family = AF_INET;
   sa.sin_port = htons(port);
   inet_pton(AF_INET, address, &sa.sin_addr);
   if (fd_ < 0 || ::bind(fd_, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0) {
-    throw std::runtime_error("cannot bind the silent server");
+    throw std::runtime_error("cannot bind the scripted server");
   }
   timeval tv{0, 50000};
   setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
   thread_ = std::thread([this] {
     char buffer[512];
     while (!stop_) {
-      if (::recv(fd_, buffer, sizeof buffer, 0) >= 0) ++received_;
+      sockaddr_in from{};
+      socklen_t fromLength = sizeof from;
+      if (::recvfrom(fd_, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from),
+                     &fromLength) < 0) {
+        continue;
+      }
+      const int n = received_++;
+      const std::vector<uint8_t> answer = responder_ ? responder_(n) : std::vector<uint8_t>{};
+      if (answer.empty()) continue;
+      ::sendto(fd_, answer.data(), answer.size(), 0, reinterpret_cast<sockaddr*>(&from),
+               fromLength);
     }
   });
 }
 
-SilentServer::~SilentServer() {
+ScriptedServer::~ScriptedServer() {
   stop_ = true;
   thread_.join();
   ::close(fd_);
+}
+
+std::vector<uint8_t> RealTimeReply(uint8_t livnMode, uint8_t stratum) {
+  const int64_t ns = OffsetClock::RealUnixNs();
+  const auto seconds = static_cast<uint32_t>(ns / 1'000'000'000 + kNtpToUnixSeconds);
+  const auto fraction = static_cast<uint32_t>((ns % 1'000'000'000) * 4294967296 / 1'000'000'000);
+  std::vector<uint8_t> reply(48, 0);
+  reply[0] = livnMode;
+  reply[1] = stratum;
+  for (const size_t at : {size_t{32}, size_t{40}}) {  // receive and transmit stamps
+    for (int i = 0; i < 4; ++i) {
+      reply[at + i] = static_cast<uint8_t>(seconds >> (24 - 8 * i));
+      reply[at + 4 + i] = static_cast<uint8_t>(fraction >> (24 - 8 * i));
+    }
+  }
+  return reply;
 }
 
 LoopbackRig::LoopbackRig(int64_t clockOffsetMs) : clock(clockOffsetMs) {

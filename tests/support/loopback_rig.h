@@ -9,6 +9,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "app/app_settings.h"
 #include "fakes/fake_clock.h"
@@ -37,19 +38,30 @@ class PumpedWorkerLink : public WorkerLink {
   std::deque<std::packaged_task<void()>> queue_;
 };
 
-// A UDP socket on addr:port that reads and drops every datagram, counting them.
-class SilentServer {
+// A UDP socket on addr:port that reads every datagram, counting them, and answers the n-th
+// (from 0) with what the responder gives for it; an empty answer sends nothing.
+class ScriptedServer {
  public:
-  SilentServer(const char* address, uint16_t port);
-  ~SilentServer();
+  using Responder = std::function<std::vector<uint8_t>(int n)>;
+  ScriptedServer(const char* address, uint16_t port, Responder responder);
+  ~ScriptedServer();
   int received() const { return received_; }
 
  private:
+  Responder responder_;
   int fd_ = -1;
   std::atomic<bool> stop_{false};
   std::atomic<int> received_{0};
   std::thread thread_;
 };
+
+// A server that never answers.
+struct SilentServer : ScriptedServer {
+  SilentServer(const char* address, uint16_t port) : ScriptedServer(address, port, {}) {}
+};
+
+// A 48-byte server reply stamped with the real clock's time now; the header bytes as given.
+std::vector<uint8_t> RealTimeReply(uint8_t livnMode, uint8_t stratum);
 
 // The real engine on a real UDP socket and a real log file, with a virtual clock that is
 // the real clock shifted by an offset, and fakes for the window and boxes.

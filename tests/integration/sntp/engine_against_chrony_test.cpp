@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <regex>
 
@@ -10,6 +11,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using testing::LoopbackRig;
+using testing::ScriptedServer;
 using testing::SilentServer;
 
 // The virtual clock starts this far behind the real one (and the loopback server).
@@ -41,6 +43,34 @@ TEST(EngineAgainstChrony, QueryShowsServerTimeAndLeavesTheClock) {
       R"(^Server Timestamp: \d\d:\d\d:\d\d [A-Z][a-z]+ \d\d, \d{4}\.\.\. Delta: 5\.2\d\d seconds$)");
   EXPECT_TRUE(std::regex_match(rig.ui.pane0, status)) << rig.ui.pane0;
   EXPECT_FALSE(std::filesystem::exists(rig.settings.LogFilePath));
+}
+
+// A server whose first answer says its clock is not synchronised and whose second is a
+// Kiss-o'-Death: neither may move the clock, and the next sync from chrony works as usual.
+TEST(EngineAgainstChrony, UntrustedRepliesLeaveTheClockThenChronySetsIt) {
+  ScriptedServer scripted("127.0.0.3", 123, [](int n) {
+    std::vector<uint8_t> reply = testing::RealTimeReply(n == 0 ? 0xE4 : 0x24, n == 0 ? 2 : 0);
+    if (n != 0) std::copy_n("RATE", 4, reply.begin() + 12);  // the kiss code
+    return reply;
+  });
+  LoopbackRig rig(kBehindMs);
+  rig.settings.Primary_Server = rig.settings.ServerInUse = "127.0.0.3";
+  for (int reply = 0; reply < 2; ++reply) {
+    rig.engine.StartSync();
+    ASSERT_TRUE(rig.RunUntil(
+        [&] { return scripted.received() > reply && !rig.engine.State().EngineSocket; }, 5s));
+    EXPECT_EQ(rig.ui.pane0, "Reset: Invalid Data returned by SNTP Server") << reply;
+  }
+  EXPECT_EQ(rig.clock.setCount, 0);
+  EXPECT_EQ(rig.clock.OffsetMs(), kBehindMs);
+  EXPECT_FALSE(std::filesystem::exists(rig.settings.LogFilePath));
+
+  rig.settings.ServerInUse = "127.0.0.1";
+  rig.engine.StartSync();
+  ASSERT_TRUE(rig.RunUntil([&] { return rig.clock.setCount > 0; }, 5s)) << rig.ui.pane0;
+  EXPECT_LE(std::llabs(rig.ClockErrorMs()), 2) << rig.ClockErrorMs();
+  const std::string log = rig.ReadLog();
+  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1) << log;  // the one real sync
 }
 
 // Runs in real time: four requests about three seconds apart, then the switch-over.
