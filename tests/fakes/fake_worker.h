@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <vector>
 
 #include "ports/sync_log_writer.h"
@@ -25,8 +26,10 @@ struct LoggedEntry {
 class RecordingSyncLog : public SyncLogWriter {
  public:
   std::vector<LoggedEntry> entries;
+  std::function<void()> onWrite;  // e.g. the box of a log that cannot be written
   void WriteLogEntry(double correctionSeconds, char status) override {
     entries.push_back({correctionSeconds, status});
+    if (onWrite) onWrite();
   }
 };
 
