@@ -1,11 +1,14 @@
-// Sync accuracy against the loopback NTP server: each run starts a virtual clock a few
+// Sync accuracy against the loopback NTP server: each sync starts a virtual clock a few
 // seconds off, syncs once, and measures how far the virtual clock then is from the real
-// clock (which the loopback server serves). Needs chrony on 127.0.0.1:123
+// clock (which the loopback server serves). Run idle, and with both cores kept busy by a
+// bounded load that the benchmark starts and stops itself. Needs chrony on 127.0.0.1:123
 // (tests/support/chrony.sh start DIR).
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
+#include <thread>
 #include <vector>
 
 #include "support/loopback_rig.h"
@@ -13,29 +16,61 @@
 namespace quorvane {
 namespace {
 
-void BM_SyncAccuracy(benchmark::State& state) {
-  constexpr int kSyncs = 20;
-  std::vector<double> errors;
+constexpr int kSyncs = 50;
+
+// Busy threads, one a core, until the object goes (and at most for a minute).
+class CpuLoad {
+ public:
+  explicit CpuLoad(unsigned threads) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+    for (unsigned i = 0; i < threads; ++i) {
+      workers_.emplace_back([this, end] {
+        volatile uint64_t sink = 0;
+        while (!stop_ && std::chrono::steady_clock::now() < end) {
+          for (int k = 0; k < 100000; ++k) sink = sink + k;
+        }
+      });
+    }
+  }
+  ~CpuLoad() {
+    stop_ = true;
+    for (auto& w : workers_) w.join();
+  }
+
+ private:
+  std::atomic<bool> stop_{false};
+  std::vector<std::thread> workers_;
+};
+
+void MeasureSyncs(benchmark::State& state, unsigned loadThreads) {
+  std::vector<double> residualsUs;
   for (auto _ : state) {
-    errors.clear();
+    CpuLoad load(loadThreads);
+    residualsUs.clear();
     for (int i = 0; i < kSyncs; ++i) {
-      // Offsets from -5.25 s to +4.75 s, both directions.
-      testing::LoopbackRig rig(-5250 + i * 500);
+      // Offsets from -5.25 s to about +7 s, both directions.
+      testing::LoopbackRig rig(-5250 + i * 250);
       rig.settings.LogToFile = 0;
       rig.engine.StartSync();
       if (!rig.RunUntil([&] { return rig.clock.setCount > 0; }, std::chrono::seconds(5))) {
         state.SkipWithError("no answer from the loopback server");
         return;
       }
-      errors.push_back(static_cast<double>(std::llabs(rig.ClockErrorMs())));
+      residualsUs.push_back(std::llabs(rig.clock.offsetNs) / 1000.0);
     }
   }
-  std::sort(errors.begin(), errors.end());
-  state.counters["median_ms"] = (errors[kSyncs / 2 - 1] + errors[kSyncs / 2]) / 2;
-  state.counters["worst_ms"] = errors.back();
+  std::sort(residualsUs.begin(), residualsUs.end());
+  state.counters["median_us"] = (residualsUs[kSyncs / 2 - 1] + residualsUs[kSyncs / 2]) / 2;
+  state.counters["worst_us"] = residualsUs.back();
   state.counters["syncs"] = kSyncs;
 }
-BENCHMARK(BM_SyncAccuracy)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+void BM_SyncResidualIdle(benchmark::State& state) { MeasureSyncs(state, 0); }
+void BM_SyncResidualBothCoresBusy(benchmark::State& state) {
+  MeasureSyncs(state, std::max(2u, std::thread::hardware_concurrency()));
+}
+BENCHMARK(BM_SyncResidualIdle)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SyncResidualBothCoresBusy)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace quorvane

@@ -5,6 +5,8 @@
 namespace quorvane {
 namespace {
 
+constexpr double kHeldUpSendSeconds = 100e-6;
+
 std::string FailOverNotice(int usingServerBefore, FailOverReason reason) {
   const bool leftPrimary = usingServerBefore == 1;
   if (reason == FailOverReason::NoResponse) {
@@ -63,11 +65,18 @@ void PollCycle::StartQuery() {
     // The box runs a nested event loop; an attempt started meanwhile owns the engine now.
     if (!state_.EngineSocket) return;
   }
-  watchdog_.SetQueryPending();
-  watchdog_.StartWorkerOnce();
   const SntpPacket request = BuildRequest();
+  const NtpSeconds beforeSend = clock_.ReadLocalClock();
   state_.EngineSocket->Send(request.bytes);  // a request that did not leave ends in the time-out
   state_.T1 = clock_.ReadLocalClock();
+  // A send that seemed to take long was held up on its way back, after the request had left
+  // (a thread is switched out on return from the kernel): the reading before it is then the
+  // nearer one.
+  if (state_.T1 - beforeSend > kHeldUpSendSeconds) state_.T1 = beforeSend;
+  // The worker is woken only now: a wake-up between the send and the reading above could
+  // hand it the core and make T1 late by a whole time slice.
+  watchdog_.SetQueryPending();
+  watchdog_.StartWorkerOnce();
 }
 
 void PollCycle::StartSync() {
