@@ -40,6 +40,7 @@ bool FakeSocket::Connect(const std::string& host, uint16_t port) {
 
 int FakeSocket::Send(std::span<const uint8_t> data) {
   record_.sent.emplace_back(data.begin(), data.end());
+  if (factory_.duringSend) factory_.duringSend();
   return static_cast<int>(data.size());
 }
 

@@ -53,6 +53,8 @@ class FakeSocketFactory : public SocketFactory {
   int bindError = 0;  // non-zero: Bind fails with this code
   // Advances a clock during Connect, to model a slow host-name lookup.
   std::function<void()> duringConnect;
+  // Advances a clock during Send, to model a thread held up in the send.
+  std::function<void()> duringSend;
   // Datagrams the next Receive calls return; an empty optional is a failed read.
   std::deque<std::vector<uint8_t>> datagrams;
   int receiveError = 10054;

@@ -311,5 +311,17 @@ TEST(ServerTestTest, ReplyFillsTravelTimesBeforeTheDialogIsTold) {
   EXPECT_TRUE(r.clock.setRecords.empty());  // a plain test does not set the clock
 }
 
+TEST(PollCycleTest, T1IsReadAfterTheSendUnlessTheSendWasHeldUp) {
+  for (const int sendMs : {0, 1, 5}) {
+    EngineRig r;
+    const NtpSeconds start = r.clock.ReadLocalClock();
+    r.sockets.duringSend = [&] { r.clock.AdvanceMs(sendMs); };
+    r.engine.StartQuery();
+    // A millisecond is far longer than a send takes: the thread was switched out on its
+    // way back, after the request had left.
+    EXPECT_EQ(r.engine.State().T1, sendMs == 0 ? r.clock.ReadLocalClock() : start) << sendMs;
+  }
+}
+
 }  // namespace
 }  // namespace quorvane
