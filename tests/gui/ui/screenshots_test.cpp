@@ -93,5 +93,31 @@ TEST(Screenshots, MainWindowInBothModesAndTheHelpDialogs) {
   }
 }
 
+TEST(Screenshots, LongStatusTexts) {
+  if (ShotsDir().isEmpty()) GTEST_SKIP() << "QUORVANE_SHOTS_DIR not set";
+  QDir().mkpath(ShotsDir());
+  WindowRig rig;
+  rig.clock.nowUnixMs = int64_t{1798397918} * 1000;
+  CMainWindow& w = rig.Make();
+  w.show();
+  Settle();
+  w.PaintTime();
+  const struct {
+    const char* file;
+    const char* text;
+  } shots[] = {
+      {"status_query.png",
+       "Server Timestamp: 18:58:38 September 27, 2026... Delta: -3599.999 seconds"},
+      {"status_limit.png", "Sync Error: Timestamp differential exceeds Maximum Correction Limit"},
+      {"status_nine_digits.png",
+       "Server Timestamp: 18:58:38 September 27, 2026... Delta: -123456789.000 seconds"},
+  };
+  for (const auto& shot : shots) {
+    w.Ui().ShowStatus(shot.text);
+    w.Ui().StepProgress();
+    Save(w, shot.file);
+  }
+}
+
 }  // namespace
 }  // namespace quorvane::testing
