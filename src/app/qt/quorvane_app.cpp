@@ -4,6 +4,7 @@
 #include <chrono>
 #include <clocale>
 
+#include "logging/qt/logging_dialog.h"
 #include "logging/sync_log.h"
 #include "platform/linux/posix_udp_socket.h"
 #include "platform/linux/program_path.h"
@@ -73,6 +74,9 @@ bool CQuorvaneapp::InitInstance() {
   fdWatcher_ = std::make_unique<QtFdWatcher>();
   sockets_ = std::make_unique<PosixSocketFactory>(*fdWatcher_);
   log_ = std::make_unique<SyncLog>(settings_, *setup_.clock, *boxes_);
+  RegisterLoggingCommand(
+      window_->Commands(), window_, {settings_, *store_, *boxes_, *log_, window_->Display()},
+      [window = window_.data()](const std::string& text) { window->Ui().ShowStatus(text); });
   engine_ = std::make_unique<EngineState>(
       EnginePorts{settings_, window_->Ui(), *boxes_, *sockets_, *setup_.clock, *log_, *watchdog_});
   window_->SetEngine(engine_.get());
