@@ -4,6 +4,7 @@
 #include <chrono>
 #include <clocale>
 
+#include "logging/qt/logging_dialog.h"
 #include "logging/sync_log.h"
 #include "platform/linux/posix_udp_socket.h"
 #include "platform/linux/program_path.h"
@@ -75,6 +76,9 @@ bool CQuorvaneapp::InitInstance() {
   // The engine's and the log's boxes come one at a time.
   ownBoxes_ = std::make_unique<BoxGate>(*boxes_);
   log_ = std::make_unique<SyncLog>(settings_, *setup_.clock, *ownBoxes_);
+  RegisterLoggingCommand(
+      window_->Commands(), window_, {settings_, *store_, *boxes_, *log_, window_->Display()},
+      [window = window_.data()](const std::string& text) { window->Ui().ShowStatus(text); });
   engine_ = std::make_unique<SntpEngine>(EnginePorts{settings_, window_->Ui(), *ownBoxes_,
                                                      *sockets_, *setup_.clock, *log_, *watchdog_});
   window_->SetEngine(engine_.get());

@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QFile>
+#include <QLabel>
+#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <algorithm>
@@ -18,6 +21,7 @@
 #include "fakes/fake_clock.h"
 #include "fakes/fake_message_boxes.h"
 #include "fakes/fake_settings_store.h"
+#include "logging/qt/logging_dialog.h"
 #include "platform/qt/settings_store.h"
 #include "sntp/sntp_engine.h"
 #include "ui/main_window.h"
@@ -114,6 +118,30 @@ TEST_F(QuorvaneAppTest, CancelledCloseKeepsTheProgramRunning) {
   ASSERT_NE(app.MainWindow(), nullptr);
   EXPECT_TRUE(app.MainWindow()->isVisible());
   EXPECT_FALSE(app.Settings().CommandLineSync);
+}
+
+// Command 40044 opens the logging dialog over the main window on the program's own log,
+// and its OK is told in the status bar.
+TEST_F(QuorvaneAppTest, LoggingCommandOpensTheDialogOnTheProgramsLog) {
+  WriteSettings("Primary_Server=127.0.0.1\nSecondary_Server=127.0.0.1\nLogToFile=0\n");
+  std::ofstream(Directory() + "Quorvane.txt") << "2009/07/04,14:05:09,+0.5,h,1,H,S\r\n";
+  auto store = QtSettingsStore::ForFile(SettingsPath());
+  OffsetClock clock(0);
+  char program[] = "Quorvane";
+  char* argv[] = {program, nullptr};
+  CQuorvaneapp app(1, argv, Setup(clock, *store));
+  ASSERT_TRUE(app.InitInstance());
+  QString count;
+  QTimer::singleShot(0, [&] {
+    auto* dialog = qobject_cast<CLoggingDialog*>(QApplication::activeModalWidget());
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->parentWidget(), app.MainWindow());
+    count = dialog->findChild<QLineEdit*>("correctionCountEdit")->text();
+    dialog->accept();
+  });
+  app.MainWindow()->ExecuteCommand(cmd::kLogging);
+  EXPECT_EQ(count, "1");
+  EXPECT_EQ(app.MainWindow()->findChild<QLabel*>("statusText")->text(), kLoggingSavedText);
 }
 
 TEST_F(QuorvaneAppTest, UnreadableSettingsStartWithTheDefaults) {
