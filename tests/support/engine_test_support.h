@@ -11,6 +11,7 @@
 #include "fakes/fake_socket.h"
 #include "fakes/fake_worker.h"
 #include "sntp/sntp_engine.h"
+#include "support/settings_fixtures.h"
 
 namespace quorvane::testing {
 
@@ -37,7 +38,7 @@ inline std::vector<uint8_t> Reply(NtpSeconds t2, NtpSeconds t3) {
 // An engine on fake ports, with settings as a first start would load them but servers
 // that name no real host.
 struct EngineRig {
-  AppSettings settings;
+  AppSettings settings = PollModeSettings("primary.test", "secondary.test");
   FakeEngineUi ui;
   FakeMessageBoxes boxes;
   BoxGate gate{boxes};
@@ -48,18 +49,6 @@ struct EngineRig {
   Watchdog watchdog{link};
   SntpEngine engine{EnginePorts{settings, ui, gate, sockets, clock, log, watchdog}};
 
-  EngineRig() {
-    settings.Primary_Server = "primary.test";
-    settings.Secondary_Server = "secondary.test";
-    settings.ServerInUse = settings.Primary_Server;
-    settings.UsingServer = 1;
-    settings.IntervalNum = "1";
-    settings.IntervalUnit = "Hour(s)";
-    settings.SyncInterval = 3600;
-    settings.LogToFile = 1;
-    settings.Socket_Mode = kPollMode;
-    settings.MaxCorrectionSeconds = 3600.0;
-  }
   // Watchdog steps until the current attempt has timed out once.
   void TimeOutOnce() {
     for (int i = 0; i < 16; ++i) engine.OnWatchdogStep();

@@ -10,6 +10,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "support/settings_fixtures.h"
+
 namespace quorvane::testing {
 
 void PumpedWorkerLink::Pump() {
@@ -89,16 +91,7 @@ LoopbackRig::LoopbackRig(int64_t clockOffsetMs) : clock(clockOffsetMs) {
   char pattern[] = "/tmp/quorvane-itest-XXXXXX";
   if (mkdtemp(pattern) == nullptr) throw std::runtime_error("mkdtemp");
   dir = pattern;
-  settings.Primary_Server = "127.0.0.1";
-  settings.Secondary_Server = "127.0.0.1";
-  settings.ServerInUse = settings.Primary_Server;
-  settings.UsingServer = 1;
-  settings.IntervalNum = "1";
-  settings.IntervalUnit = "Hour(s)";
-  settings.SyncInterval = 3600;
-  settings.LogToFile = 1;
-  settings.Socket_Mode = kPollMode;
-  settings.MaxCorrectionSeconds = 3600.0;
+  settings = PollModeSettings("127.0.0.1", "127.0.0.1");
   settings.Broadcast_Timeout = 1;
   settings.Broadcast_Timeout_Unit = "Hour(s)";
   settings.ProgramDirectory = dir.string() + "/";

@@ -26,6 +26,7 @@
 #include "sntp/sntp_engine.h"
 #include "sntp/watchdog.h"
 #include "support/engine_test_support.h"
+#include "support/settings_fixtures.h"
 
 // The clock of this machine must never change. Every call that could set it runs in a
 // forked child that first gives up CAP_SYS_TIME for good and checks that it is gone; a
@@ -198,13 +199,7 @@ TEST(LinuxClock, RefusedSyncShowsTheBoxAndLogsAFailure) {
   const std::string logPath = (dir / "Quorvane.txt").string();
 
   const ChildResult child = RunConfined(Confinement::WithoutClockRight, [&] {
-    AppSettings settings;
-    settings.Primary_Server = settings.ServerInUse = "primary.test";
-    settings.Secondary_Server = "secondary.test";
-    settings.UsingServer = 1;
-    settings.Socket_Mode = kPollMode;
-    settings.MaxCorrectionSeconds = 3600.0;
-    settings.LogToFile = 1;
+    AppSettings settings = testing::PollModeSettings("primary.test", "secondary.test");
     settings.LogFilePath = logPath;
     testing::FakeEngineUi ui;
     testing::FakeMessageBoxes boxes;
