@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
+#include <memory>
 #include <sstream>
 
 #include "fakes/fake_clock.h"
@@ -57,6 +58,11 @@ class QuorvaneAppTest : public ::testing::Test {
     return setup;
   }
 
+  // The program as started without arguments.
+  std::unique_ptr<CQuorvaneapp> Program(Clock& clock, SettingsStore& store) {
+    return std::make_unique<CQuorvaneapp>(1, argv_, Setup(clock, store));
+  }
+
   std::string ReadLog() const {
     std::ifstream in(Directory() + "Quorvane.txt", std::ios::binary);
     std::stringstream text;
@@ -67,6 +73,8 @@ class QuorvaneAppTest : public ::testing::Test {
   QTemporaryDir dir_;
   int writes_ = 0;
   FakeMessageBoxes boxes_;
+  char program_[9] = "Quorvane";
+  char* argv_[2] = {program_, nullptr};
 };
 
 TEST_F(QuorvaneAppTest, OneShotCommandLineSetsTheClockFromChronyOnceThenAsksToClose) {
@@ -109,15 +117,13 @@ TEST_F(QuorvaneAppTest, CancelledCloseKeepsTheProgramRunning) {
   WriteSettings("Primary_Server=127.0.0.1\nSecondary_Server=127.0.0.1\nLogToFile=0\n");
   auto store = QtSettingsStore::ForFile(SettingsPath());
   OffsetClock clock(0);
-  char program[] = "Quorvane";
-  char* argv[] = {program, nullptr};
-  CQuorvaneapp app(1, argv, Setup(clock, *store));
-  ASSERT_TRUE(app.InitInstance());
+  auto app = Program(clock, *store);
+  ASSERT_TRUE(app->InitInstance());
   boxes_.answers = {BoxAnswer::Cancel};
-  EXPECT_FALSE(app.MainWindow()->close());
-  ASSERT_NE(app.MainWindow(), nullptr);
-  EXPECT_TRUE(app.MainWindow()->isVisible());
-  EXPECT_FALSE(app.Settings().CommandLineSync);
+  EXPECT_FALSE(app->MainWindow()->close());
+  ASSERT_NE(app->MainWindow(), nullptr);
+  EXPECT_TRUE(app->MainWindow()->isVisible());
+  EXPECT_FALSE(app->Settings().CommandLineSync);
 }
 
 // Command 40044 opens the logging dialog over the main window on the program's own log,
@@ -127,21 +133,19 @@ TEST_F(QuorvaneAppTest, LoggingCommandOpensTheDialogOnTheProgramsLog) {
   std::ofstream(Directory() + "Quorvane.txt") << "2009/07/04,14:05:09,+0.5,h,1,H,S\r\n";
   auto store = QtSettingsStore::ForFile(SettingsPath());
   OffsetClock clock(0);
-  char program[] = "Quorvane";
-  char* argv[] = {program, nullptr};
-  CQuorvaneapp app(1, argv, Setup(clock, *store));
-  ASSERT_TRUE(app.InitInstance());
+  auto app = Program(clock, *store);
+  ASSERT_TRUE(app->InitInstance());
   QString count;
   QTimer::singleShot(0, [&] {
     auto* dialog = qobject_cast<CLoggingDialog*>(QApplication::activeModalWidget());
     ASSERT_NE(dialog, nullptr);
-    EXPECT_EQ(dialog->parentWidget(), app.MainWindow());
+    EXPECT_EQ(dialog->parentWidget(), app->MainWindow());
     count = dialog->findChild<QLineEdit*>("correctionCountEdit")->text();
     dialog->accept();
   });
-  app.MainWindow()->ExecuteCommand(cmd::kLogging);
+  app->MainWindow()->ExecuteCommand(cmd::kLogging);
   EXPECT_EQ(count, "1");
-  EXPECT_EQ(app.MainWindow()->findChild<QLabel*>("statusText")->text(), kLoggingSavedText);
+  EXPECT_EQ(app->MainWindow()->findChild<QLabel*>("statusText")->text(), kLoggingSavedText);
 }
 
 TEST_F(QuorvaneAppTest, UnreadableSettingsStartWithTheDefaults) {
@@ -152,10 +156,8 @@ TEST_F(QuorvaneAppTest, UnreadableSettingsStartWithTheDefaults) {
       "Broadcast_Timeout=1, 2\nIntervalUnit=@Rect(1 2 3 4)\nMinimizeToTray=-2147483649\n");
   auto store = QtSettingsStore::ForFile(SettingsPath());
   OffsetClock clock(0);
-  char program[] = "Quorvane";
-  char* argv[] = {program, nullptr};
-  CQuorvaneapp app(1, argv, Setup(clock, *store));
-  ASSERT_TRUE(app.InitInstance());
+  auto app = Program(clock, *store);
+  ASSERT_TRUE(app->InitInstance());
 
   testing::FakeSettingsStore empty;
   empty.WriteString("Primary_Server", "127.0.0.1");
@@ -164,7 +166,7 @@ TEST_F(QuorvaneAppTest, UnreadableSettingsStartWithTheDefaults) {
   AppSettings defaults;
   defaults.Load(empty, unused, Directory());
 
-  const AppSettings& loaded = app.Settings();
+  const AppSettings& loaded = app->Settings();
   EXPECT_EQ(loaded.SyncInterval, defaults.SyncInterval);
   EXPECT_EQ(loaded.Socket_Mode, kPollMode);
   EXPECT_EQ(loaded.StartMinimized, defaults.StartMinimized);
@@ -179,17 +181,15 @@ TEST_F(QuorvaneAppTest, UnreadableSettingsStartWithTheDefaults) {
   EXPECT_EQ(loaded.BroadcastTimeoutMs, defaults.BroadcastTimeoutMs);
   EXPECT_EQ(loaded.LogFilePath, Directory() + "Quorvane.txt");
   EXPECT_TRUE(boxes_.shown.empty());
-  EXPECT_FALSE(app.MainWindow()->isMinimized());
+  EXPECT_FALSE(app->MainWindow()->isMinimized());
 }
 
 TEST_F(QuorvaneAppTest, UnknownSocketModeIsReportedOnceAtStartUp) {
   WriteSettings("Primary_Server=127.0.0.1\nSecondary_Server=127.0.0.1\nSocket_Mode=3\n");
   auto store = QtSettingsStore::ForFile(SettingsPath());
   OffsetClock clock(0);
-  char program[] = "Quorvane";
-  char* argv[] = {program, nullptr};
-  CQuorvaneapp app(1, argv, Setup(clock, *store));
-  ASSERT_TRUE(app.InitInstance());
+  auto app = Program(clock, *store);
+  ASSERT_TRUE(app->InitInstance());
   EXPECT_EQ(boxes_.Texts(),
             std::vector<std::string>{"Message from Quorvane: Unknown Socket Mode!"});
 }
@@ -212,11 +212,9 @@ TEST_F(QuorvaneAppTest, WindowStartsMinimisedOnlyWhenStartMinimizedIsOne) {
                   "MinimizeToTray=0\n" + c.line);
     auto store = QtSettingsStore::ForFile(SettingsPath());
     OffsetClock clock(0);
-    char program[] = "Quorvane";
-    char* argv[] = {program, nullptr};
-    CQuorvaneapp app(1, argv, Setup(clock, *store));
-    ASSERT_TRUE(app.InitInstance());
-    EXPECT_EQ(app.MainWindow()->isMinimized(), c.minimized) << c.line;
+    auto app = Program(clock, *store);
+    ASSERT_TRUE(app->InitInstance());
+    EXPECT_EQ(app->MainWindow()->isMinimized(), c.minimized) << c.line;
   }
 }
 
@@ -224,15 +222,13 @@ TEST_F(QuorvaneAppTest, SecondInstanceMakesNothing) {
   WriteSettings("Primary_Server=127.0.0.1\nSecondary_Server=127.0.0.1\n");
   auto store = QtSettingsStore::ForFile(SettingsPath());
   OffsetClock clock(0);
-  char program[] = "Quorvane";
-  char* argv[] = {program, nullptr};
-  CQuorvaneapp first(1, argv, Setup(clock, *store));
-  ASSERT_TRUE(first.InitInstance());
+  auto first = Program(clock, *store);
+  ASSERT_TRUE(first->InitInstance());
   testing::FakeSettingsStore otherStore;
-  CQuorvaneapp second(1, argv, Setup(clock, otherStore));
-  EXPECT_EQ(second.Run(), 0);
-  EXPECT_EQ(second.MainWindow(), nullptr);
-  EXPECT_EQ(second.Engine(), nullptr);
+  auto second = Program(clock, otherStore);
+  EXPECT_EQ(second->Run(), 0);
+  EXPECT_EQ(second->MainWindow(), nullptr);
+  EXPECT_EQ(second->Engine(), nullptr);
   EXPECT_TRUE(otherStore.readKeys.empty());
 }
 
@@ -242,8 +238,6 @@ TEST_F(QuorvaneAppTest, TimesAndNumbersAreFormattedAsInTheCLocale) {
   WriteSettings("Primary_Server=127.0.0.1\nSecondary_Server=127.0.0.1\n");
   auto store = QtSettingsStore::ForFile(SettingsPath());
   OffsetClock clock(0);
-  char program[] = "Quorvane";
-  char* argv[] = {program, nullptr};
   int tried = 0;
   for (const char* userLocale : {"en_US.UTF-8", "de_DE.UTF-8", "C.UTF-8"}) {
     // What making the QApplication does with such an environment.
@@ -251,8 +245,8 @@ TEST_F(QuorvaneAppTest, TimesAndNumbersAreFormattedAsInTheCLocale) {
     std::setlocale(LC_NUMERIC, userLocale);
     ++tried;
     {
-      CQuorvaneapp app(1, argv, Setup(clock, *store));
-      ASSERT_TRUE(app.InitInstance());
+      auto app = Program(clock, *store);
+      ASSERT_TRUE(app->InitInstance());
       std::tm june{};
       june.tm_year = 109, june.tm_mon = 5, june.tm_mday = 15;
       june.tm_hour = 14, june.tm_min = 5, june.tm_sec = 9;
