@@ -14,7 +14,10 @@ constexpr int kCursorWidth = 1;
 
 }  // namespace
 
-ServerFieldValidator::ServerFieldValidator(QLineEdit* edit) : QValidator(edit), edit_(edit) {}
+ServerFieldValidator::ServerFieldValidator(QLineEdit* edit) : QValidator(edit), edit_(edit) {
+  // While validating, the field already holds the new text; what it showed before is this.
+  connect(edit, &QLineEdit::textChanged, this, [this](const QString& text) { shown_ = text; });
+}
 
 int ServerFieldValidator::Room() const {
   QStyleOptionFrame option;
@@ -33,7 +36,7 @@ QValidator::State ServerFieldValidator::validate(QString& input, int& /*pos*/) c
   const QFontMetrics metrics = edit_->fontMetrics();
   const int width = metrics.horizontalAdvance(input);
   // A longer text put in by the program can still be shortened.
-  if (width > Room() && width > metrics.horizontalAdvance(edit_->text())) return Invalid;
+  if (width > Room() && width > metrics.horizontalAdvance(shown_)) return Invalid;
   return Acceptable;
 }
 

@@ -20,6 +20,7 @@ class ServerFieldValidator : public QValidator {
   // Pixels the field has for its text.
   int Room() const;
   QLineEdit* edit_;
+  QString shown_;
 };
 
 }  // namespace quorvane
