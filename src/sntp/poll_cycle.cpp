@@ -47,6 +47,7 @@ void PollCycle::StartQuery() {
   state_.EngineSocket = sockets_.NewSocket(events_);
   if (!state_.EngineSocket->Create()) {
     EndAttempt("Reset: Socket Creation FAILED!");
+    SendTestFailedIfOpen();  // every way a test ends is reported to the dialog
     return;
   }
   ShowEngineStatus("Socket Created.");
@@ -146,6 +147,7 @@ void PollCycle::OnConnect(int errorCode) {
     return;
   }
   EndAttempt("Reset: Connect FAILED. Verify Internet Link and/or Server URL/IP.");
+  SendTestFailedIfOpen();
 }
 
 void PollCycle::OnTimerTick() {

@@ -61,6 +61,8 @@ void ResponseHandling::OnReceive() {
       return;
     case ReplyVerdict::InvalidData:
       poll_.EndAttempt("Reset: Invalid Data returned by SNTP Server");
+      // A rejected reply is a failed test, not one left "Testing ..." for ever.
+      poll_.SendTestFailedIfOpen();
       return;
     case ReplyVerdict::Usable:
       break;

@@ -7,6 +7,11 @@ SntpEngine::SntpEngine(const EnginePorts& ports)
 
 SntpEngine::~SntpEngine() = default;
 
+void SntpEngine::SetServerDialogOpen(bool open) {
+  state_.ServerTest.OpenServerDialog = open;
+  if (!open) EndServerTest();
+}
+
 void SntpEngine::StartServerTest(int target) {
   state_.ServerTest.ServerTestTarget = target;
   StartQuery();

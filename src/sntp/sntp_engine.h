@@ -29,8 +29,14 @@ class SntpEngine : public SocketEvents {
 
   // The server dialog: open for its lifetime, during which the tick starts nothing. A test
   // queries ServerInUse and reports to the dialog (target 1 primary field, 2 secondary).
-  void SetServerDialogOpen(bool open) { state_.ServerTest.OpenServerDialog = open; }
+  // Closing the dialog ends a test still pending, so that it cannot go on silencing the
+  // engine and holding off the switch-over with nobody left to hear its result.
+  void SetServerDialogOpen(bool open);
   void StartServerTest(int target);
+  // The dialog has taken the test's result.
+  void EndServerTest() { state_.ServerTest.ServerTestTarget = 0; }
+  // New servers were confirmed: the next failure switches without the both-silent warning.
+  void ClearFailoverSinceReply() { state_.FailoverSinceReply = false; }
 
   // Notifications of EngineSocket.
   void OnReceive() override { replies_.OnReceive(); }

@@ -22,6 +22,7 @@ class FakeEngineUi : public EngineUi {
   int testSucceeded = 0;
   int testFailed = 0;
   std::function<void()> onTestSucceeded;
+  std::function<void()> onTestFailed;
 
   void ShowStatus(const std::string& text) override { Put(text); }
   void PutStatus(const std::string& text) override { Put(text); }
@@ -40,7 +41,10 @@ class FakeEngineUi : public EngineUi {
     ++testSucceeded;
     if (onTestSucceeded) onTestSucceeded();
   }
-  void SendTestFailed() override { ++testFailed; }
+  void SendTestFailed() override {
+    ++testFailed;
+    if (onTestFailed) onTestFailed();
+  }
 
  private:
   void Put(const std::string& text) {

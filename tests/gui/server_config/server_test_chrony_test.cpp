@@ -1,0 +1,78 @@
+#include <gtest/gtest.h>
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <cstdlib>
+
+#include "server_config/qt/time_base_dialog.h"
+#include "support/loopback_rig.h"
+
+// Server tests from the dialog against the loopback chrony, with a virtual clock 5 s behind.
+namespace quorvane::testing {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr int64_t kBehindMs = -5000;
+
+struct ChronyDialog {
+  LoopbackRig rig{kBehindMs};
+  PosixListFileOps files;
+  CTimeBaseDialog dialog{rig.settings.Primary_Server, rig.settings.Secondary_Server,
+                         ServerDialogPorts{rig.settings, rig.engine, rig.boxes, files}};
+  ChronyDialog() {
+    rig.engine.SetServerDialogOpen(true);
+    rig.ui.onTestSucceeded = [this] { dialog.TestSucceeded(); };
+    rig.ui.onTestFailed = [this] { dialog.TestFailed(); };
+    rig.boxes.shown.clear();  // the missing list file
+  }
+  std::string Text(const char* name) {
+    return dialog.findChild<QLineEdit*>(name)->text().toStdString();
+  }
+  double Number(const char* name) { return std::atof(Text(name).c_str()); }
+};
+
+TEST(ServerTestChrony, PrimaryShowsTheThreeTravelTimes) {
+  ChronyDialog d;
+  d.dialog.findChild<QLineEdit*>("primaryServerEdit")->setText("127.0.0.1");
+  d.dialog.findChild<QPushButton*>("testPrimaryButton")->click();
+  ASSERT_TRUE(d.rig.RunUntil([&] { return d.Text("primaryStatusField") != "Testing ..."; }, 5s));
+  EXPECT_EQ(d.Text("primaryStatusField"), "Succeeded");
+  const double request = d.Number("primaryRequestField");
+  const double processing = d.Number("primaryProcessingField");
+  const double response = d.Number("primaryResponseField");
+  EXPECT_NEAR(request, 5.0, 0.05);
+  EXPECT_GE(processing, 0.0);
+  EXPECT_LT(processing, 0.01);
+  EXPECT_NEAR(response, -5.0, 0.05);
+  // Together they are the round trip: small on loopback.
+  const double roundTrip = request + processing + response;
+  EXPECT_GT(roundTrip, 0.0);
+  EXPECT_LT(roundTrip, 0.05);
+  EXPECT_EQ(d.rig.clock.setCount, 0);  // a test without a pending sync sets nothing
+  std::printf("request %s processing %s response %s\n", d.Text("primaryRequestField").c_str(),
+              d.Text("primaryProcessingField").c_str(), d.Text("primaryResponseField").c_str());
+}
+
+// Real time: four requests about three seconds apart before the failure.
+TEST(ServerTestChrony, SilentSecondaryFailsWithoutBoxOrSwitchOver) {
+  SilentServer silent("127.0.0.2", 123);
+  ChronyDialog d;
+  d.rig.settings.Notify_User = 1;
+  d.dialog.findChild<QLineEdit*>("secondaryServerEdit")->setText("127.0.0.2");
+  d.dialog.findChild<QPushButton*>("testSecondaryButton")->click();
+  ASSERT_TRUE(d.rig.RunUntil([&] { return d.Text("secondaryStatusField") != "Testing ..."; }, 20s));
+  EXPECT_EQ(d.Text("secondaryStatusField"), "FAILED !!!");
+  EXPECT_EQ(d.Text("secondaryRequestField"), "    --------");
+  EXPECT_EQ(silent.received(), 4);
+  EXPECT_TRUE(d.rig.boxes.shown.empty());
+  EXPECT_EQ(d.rig.settings.UsingServer, 1);
+  // The engine's own texts stay out of the status bar; only the connect notice, which a
+  // test shows too, may appear.
+  for (const std::string& status : d.rig.ui.statuses) {
+    EXPECT_EQ(status, "Connected; Awaiting Server Response...");
+  }
+}
+
+}  // namespace
+}  // namespace quorvane::testing
