@@ -24,14 +24,16 @@ constexpr const char* kWindowsTimeText =
     "choosing Run, and then entering 'net stop w32time'.";
 
 constexpr const char* kNoPrivilegeCause =
-    "\n\nOn this computer the cause is different: Quorvane lacks the privilege\n"
-    "to listen on port 123. Grant it once to the program file:\n\n"
+    "\n\nOn this computer the cause is different:\n"
+    "Quorvane lacks the privilege to listen on port 123.\n"
+    "Grant it once to the program file:\n\n"
     "    sudo setcap cap_sys_time,cap_net_bind_service=p build/Quorvane\n\n"
     "and start Quorvane again.";
 
 constexpr const char* kPortInUseCause =
-    "\n\nOn this computer the cause is different: another program holds port 123,\n"
-    "usually an NTP daemon (chronyd, ntpd). Stop it first, for example with\n\n"
+    "\n\nOn this computer the cause is different:\n"
+    "another program holds port 123, usually an NTP daemon\n"
+    "(chronyd, ntpd). Stop it first, for example with\n\n"
     "    sudo systemctl stop chrony\n\n"
     "(or ntp, or ntpsec), then choose Listen mode again.";
 
