@@ -1,5 +1,6 @@
 #include "sntp/poll_cycle.h"
 
+#include "sntp/listen_mode.h"
 #include "sntp/socket_error_text.h"
 
 namespace quorvane {
@@ -41,6 +42,9 @@ void PollCycle::SendTestFailedIfOpen() {
 }
 
 void PollCycle::StartQuery() {
+  // In listen mode the engine's one socket is the listening socket; only a server test,
+  // which the user asks for by name, may borrow it until the next tick.
+  if (settings_.Socket_Mode == kListenMode && !state_.Testing()) return;
   ui_.EnableQueryButton(false);
   ui_.EnableSyncButton(false);
   state_.DiscardSocket();
@@ -81,6 +85,10 @@ void PollCycle::StartQuery() {
 }
 
 void PollCycle::StartSync() {
+  // Broadcasts keep the clock in listen mode: a poll sync would close the listening socket
+  // and take a poll server's time with the one-way formula. A command-line sync is then
+  // done by the next broadcast, whose handling asks to close.
+  if (settings_.Socket_Mode == kListenMode) return;
   ui_.EnableSyncButton(false);
   state_.SyncRequested = true;
   StartQuery();

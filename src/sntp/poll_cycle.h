@@ -4,9 +4,10 @@
 #include <string_view>
 
 #include "sntp/engine_state.h"
-#include "sntp/listen_mode.h"
 
 namespace quorvane {
+
+class ListenModeTick;
 
 enum class FailOverReason { NoResponse = 1, ConnectTimedOut = 2 };
 

@@ -23,6 +23,12 @@ std::string Printf(const char* format, double value) {
 ReplyVerdict JudgeReply(int length, const SntpPacket& reply, int mode, NtpSeconds t1, NtpSeconds t4,
                         DecodedReply& decoded) {
   if (length < 0) return ReplyVerdict::ReceiveError;
+  if (mode == kListenMode) {
+    // Anyone on the network can send to port 123: what cannot be a broadcast is dropped
+    // without closing the listening socket.
+    if (length < static_cast<int>(kSntpPacketSize)) return ReplyVerdict::Ignored;
+    if (!IsUsableReply(reply, kListenModeAcceptedModes)) return ReplyVerdict::Ignored;
+  }
   // A short reply would leave timestamps unread; it is invalid data like a zero stamp.
   if (length < static_cast<int>(kSntpPacketSize)) return ReplyVerdict::InvalidData;
   if (mode != kListenMode && !IsUsableReply(reply, {kModeServer})) return ReplyVerdict::InvalidData;
@@ -63,6 +69,8 @@ void ResponseHandling::OnReceive() {
       poll_.EndAttempt("Reset: Invalid Data returned by SNTP Server");
       // A rejected reply is a failed test, not one left "Testing ..." for ever.
       poll_.SendTestFailedIfOpen();
+      return;
+    case ReplyVerdict::Ignored:
       return;
     case ReplyVerdict::Usable:
       break;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <initializer_list>
 #include <string>
 
 #include "sntp/engine_state.h"
@@ -7,8 +8,13 @@
 
 namespace quorvane {
 
-// What a received datagram is good for.
-enum class ReplyVerdict { Usable, ReceiveError, InvalidData };
+// What a received datagram is good for. Ignored: in listen mode, a datagram that cannot be a
+// time broadcast; it leaves the clock, the log, the tick count and the socket as they were.
+enum class ReplyVerdict { Usable, ReceiveError, InvalidData, Ignored };
+
+// The modes a listening socket takes as a broadcast: not a client's request (3) nor a control
+// or private message (6, 7), or any SNTP client sending to this PC would set its clock.
+inline constexpr std::initializer_list<int> kListenModeAcceptedModes = {0, 1, 2, 4, 5};
 
 // A reply's timestamps and the correction they make; filled only for a usable reply.
 struct DecodedReply {

@@ -3,7 +3,11 @@
 namespace quorvane {
 
 SntpEngine::SntpEngine(const EnginePorts& ports)
-    : poll_(state_, ports, *this), replies_(state_, ports, poll_) {}
+    : poll_(state_, ports, *this),
+      replies_(state_, ports, poll_),
+      listen_(state_, ports, poll_, *this) {
+  poll_.SetListenModeTick(&listen_);
+}
 
 SntpEngine::~SntpEngine() = default;
 

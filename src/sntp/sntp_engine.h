@@ -43,7 +43,9 @@ class SntpEngine : public SocketEvents {
   void OnConnect(int errorCode) override { poll_.OnConnect(errorCode); }
   void OnClose() override { state_.DiscardSocket(); }
 
+  // The listen mode's tick is the engine's own unless a test puts another in its place.
   void SetListenModeTick(ListenModeTick* listen) { poll_.SetListenModeTick(listen); }
+  ListenMode& Listen() { return listen_; }
   // Closes and discards EngineSocket, if any.
   void DiscardSocket() { state_.DiscardSocket(); }
 
@@ -55,6 +57,7 @@ class SntpEngine : public SocketEvents {
   EngineState state_;
   PollCycle poll_;
   ResponseHandling replies_;
+  ListenMode listen_;
 };
 
 }  // namespace quorvane

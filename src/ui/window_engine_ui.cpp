@@ -45,6 +45,10 @@ void WindowEngineUi::UpdateModeUi() {
     menus_.Find(MenuKind::kMenuBar, cmd::kListenMode)->setChecked(!poll);
     // Only the bar's Servers: the right-click menu's stays available in either mode.
     menus_.Find(MenuKind::kMenuBar, cmd::kServers)->setEnabled(poll);
+    // Broadcasts keep the clock in listen mode, and the engine starts no poll sync there.
+    if (QAction* correct = menus_.Find(MenuKind::kTrayMenu, cmd::kCorrectClock)) {
+      correct->setEnabled(poll);
+    }
     widgets_.queryButton->setEnabled(poll);
     widgets_.syncButton->setEnabled(poll);
   }

@@ -13,6 +13,7 @@
 #include "platform/qt/settings_store.h"
 #include "platform/qt/worker_link.h"
 #include "server_config/qt/servers_command.h"
+#include "server_config/qt/broadcast_timeout_dialog.h"
 #include "sntp/sntp_engine.h"
 #include "sntp/watchdog.h"
 #include "ui/main_window.h"
@@ -84,6 +85,10 @@ bool CQuorvaneapp::InitInstance() {
                                                      *sockets_, *setup_.clock, *log_, *watchdog_});
   window_->SetEngine(engine_.get());
   RegisterServersCommand(*window_, settings_, *store_, *boxes_, *engine_);
+  window_->Commands().Register(cmd::kPollMode,
+                               [this] { engine_->Listen().PollModeCommand(*store_); });
+  window_->Commands().Register(cmd::kListenMode,
+                               ListenModeHandler(window_, *engine_, settings_, *store_, *boxes_));
   window_->SetShutdownHook([this] { Shutdown(); });
 
   CMainWindow* window = window_;

@@ -232,3 +232,22 @@ TEST(MainWindowMenus, UnregisteredCommandsDoNothing) {
 
 }  // namespace
 }  // namespace quorvane::testing
+
+namespace quorvane::testing {
+namespace {
+
+// Broadcasts keep the clock while listening: the tray's sync is greyed then.
+TEST(MainWindowMenus, TrayCorrectClockFollowsTheMode) {
+  WindowRig rig;
+  CMainWindow& w = rig.Make();
+  for (const int32_t mode : {kListenMode, kPollMode, kListenMode}) {
+    rig.settings.Socket_Mode = mode;
+    w.Ui().UpdateModeUi();
+    const QList<QAction*> correct = ActionsWithId(w, cmd::kCorrectClock);
+    ASSERT_EQ(correct.size(), 1);
+    EXPECT_EQ(correct[0]->isEnabled(), mode == kPollMode) << mode;
+  }
+}
+
+}  // namespace
+}  // namespace quorvane::testing
