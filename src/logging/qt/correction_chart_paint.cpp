@@ -55,17 +55,19 @@ int64_t LocalOffset(int64_t t) {
   return local ? local->tm_gmtoff : 0;
 }
 
-void DrawMarker(QPainter& p, QPointF at, uint16_t source, bool success) {
+const QColor kOutcomeColor(90, 90, 90);  // the legend's success and failure, of any source
+
+void DrawMarker(QPainter& p, QPointF at, QColor color, bool success) {
   if (success) {
     p.setPen(Qt::NoPen);
-    p.setBrush(SourceColor(source));
+    p.setBrush(color);
     p.drawEllipse(at, 2.6, 2.6);
     return;
   }
   p.setBrush(Qt::NoBrush);
   p.setPen(QPen(kFailureRing, 1.4));
   p.drawEllipse(at, 4.5, 4.5);
-  p.setPen(QPen(SourceColor(source), 1.6));
+  p.setPen(QPen(color, 1.6));
   p.drawLine(at + QPointF(-2.8, -2.8), at + QPointF(2.8, 2.8));
   p.drawLine(at + QPointF(-2.8, 2.8), at + QPointF(2.8, -2.8));
 }
@@ -166,7 +168,7 @@ void CorrectionChart::DrawPoints(QPainter& p) const {
       if (series_[s].success != success) continue;
       for (const uint32_t i : kept_[s]) {
         const QPointF at(XOf(series_[s].time[i]), YOf(series_[s].correction[i]));
-        DrawMarker(p, at, series_[s].source, success);
+        DrawMarker(p, at, SourceColor(series_[s].source), success);
       }
     }
   }
@@ -185,11 +187,11 @@ void CorrectionChart::DrawLegend(QPainter& p) const {
     const QPointF at(20 + (k % 2) * columnWidth, top + (k / 2) * kLegendRow + kLegendRow / 2.0);
     const auto index = static_cast<size_t>(k);
     if (index < sources) {
-      DrawMarker(p, at + QPointF(6, 0), static_cast<uint16_t>(index), true);
+      DrawMarker(p, at + QPointF(6, 0), SourceColor(static_cast<uint16_t>(index)), true);
     } else if (index == sources) {
-      DrawMarker(p, at + QPointF(6, 0), 0, true);
+      DrawMarker(p, at + QPointF(6, 0), kOutcomeColor, true);
     } else if (index == sources + 1) {
-      DrawMarker(p, at + QPointF(6, 0), 0, false);
+      DrawMarker(p, at + QPointF(6, 0), kOutcomeColor, false);
     } else if (index == sources + 2) {
       p.setPen(QPen(kSumColor, 1.0));
       p.drawLine(at, at + QPointF(12, 0));
