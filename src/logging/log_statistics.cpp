@@ -123,27 +123,33 @@ std::optional<float> ReadCorrection(std::string_view field) {
   return value + 0.0f;  // a negative zero becomes zero
 }
 
-void LogStatisticsPass::AddLine(std::string_view line) {
+std::optional<EntryFields> SplitEntry(std::string_view line) {
   std::array<size_t, kFieldCommas> c{};
-  if (line.empty() || !FindCommas(line, c)) return;
+  if (line.empty() || !FindCommas(line, c)) return std::nullopt;
   const std::optional<float> read = ReadCorrection(line.substr(c[1] + 1, c[2] - c[1] - 1));
-  if (!read) return;
-  const float x = *read;
+  if (!read) return std::nullopt;
+  return EntryFields{line.substr(0, c[1]), *read, line.substr(c[2] + 1, c[3] - c[2] - 1),
+                     line.substr(c[5] + 1)};
+}
+
+void LogStatisticsPass::AddLine(std::string_view line) {
+  const std::optional<EntryFields> entry = SplitEntry(line);
+  if (!entry) return;
+  const float x = entry->correction;
   const float m = std::fabs(x);
   LogStatistics& s = stats_;
   ++s.entryCount;
-  s.lastTimestamp.assign(line.data(), c[1]);
+  s.lastTimestamp.assign(entry->timestamp);
   if (s.entryCount == 1) s.firstTimestamp = s.lastTimestamp;
   if (m > std::fabs(s.largest)) s.largest = x;
   if (m < std::fabs(s.smallest)) s.smallest = x;
   if (x >= 0.0f && x > s.largestPositive) s.largestPositive = x;
   if (x < 0.0f && x < s.largestNegative) s.largestNegative = x;
   s.magnitudeSum += m;
-  const std::string_view status = line.substr(c[5] + 1);
-  const bool success = status == "S";
+  const bool success = entry->status == "S";
   if (success) ++s.successCount;
-  if (status == "F") ++s.failureCount;
-  CountForSource(line.substr(c[2] + 1, c[3] - c[2] - 1), m, success);
+  if (entry->status == "F") ++s.failureCount;
+  CountForSource(entry->source, m, success);
 }
 
 void LogStatisticsPass::CountForSource(std::string_view source, float magnitude, bool success) {

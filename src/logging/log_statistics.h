@@ -46,6 +46,19 @@ struct LogStatistics {
 // turn every sum into infinity or NaN). A negative zero is read as zero.
 std::optional<float> ReadCorrection(std::string_view field);
 
+// The fields of a valid entry, as views into its line: the date and time (fields 1 and 2
+// with their comma), the correction read as a number, the source and the status.
+struct EntryFields {
+  std::string_view timestamp;
+  float correction = 0.0f;
+  std::string_view source;
+  std::string_view status;
+};
+
+// The fields of a line that is an entry: not empty, exactly six commas and a correction
+// that reads as a number. Nothing for every other line.
+std::optional<EntryFields> SplitEntry(std::string_view line);
+
 // Adds the lines of a log one at a time. A line is an entry when it is not empty, holds
 // exactly six commas and its correction reads as a number; every other line changes nothing.
 class LogStatisticsPass {

@@ -9,6 +9,7 @@ inline constexpr int kForegroundColor = 40027;
 inline constexpr int kBackgroundColor = 40028;
 inline constexpr int kResetColors = 40033;
 inline constexpr int kLogging = 40044;
+inline constexpr int kCorrectionHistory = 40047;
 inline constexpr int kMinimizeToTray = 40019;
 inline constexpr int kRunAtStartup = 40038;
 inline constexpr int kStartMinimized = 40040;

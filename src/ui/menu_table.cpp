@@ -20,6 +20,8 @@ constexpr const char* kInstructionsPrompt = "Basic instructions for Quorvane";
 constexpr const char* kServersPrompt = "Configure SNTP Server Synchronization Options";
 constexpr const char* kAtStartupPrompt = "Enables Quorvane to run at Windows startup";
 constexpr const char* kMinimizedPrompt = "Enables Quorvane to start minimized";
+constexpr const char* kHistoryPrompt =
+    "Shows every logged correction over time and the clock's drift";
 constexpr const char* kLoggingPrompt =
     "Opens the dialog of logging control and statistics viewing.";
 
@@ -29,6 +31,8 @@ constexpr MenuItem kItems[] = {
     {kBar, "&View", "&Foreground Color...", cmd::kForegroundColor, false, "foregroundColorAction", kForegroundPrompt},
     {kBar, "&View", "&Background Color...", cmd::kBackgroundColor, false, "backgroundColorAction", kBackgroundPrompt},
     {kBar, "&View", "&Reset Colors", cmd::kResetColors, false, "resetColorsAction", kResetColorsPrompt},
+    {kBar, "&View", nullptr, 0, false, nullptr, nullptr},
+    {kBar, "&View", "Correction &History...", cmd::kCorrectionHistory, false, "correctionHistoryAction", kHistoryPrompt},
     {kBar, "&Options", "&Logging and Statistics...", cmd::kLogging, false, "loggingAction", kLoggingPrompt},
     {kBar, "&Options", "Minimize to &Tray", cmd::kMinimizeToTray, true, "minimizeToTrayAction", kToTrayPrompt},
     {kBar, "&Options", "&Run at Startup", cmd::kRunAtStartup, true, "runAtStartupAction", kAtStartupPrompt},

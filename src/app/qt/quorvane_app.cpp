@@ -4,6 +4,7 @@
 #include <chrono>
 #include <clocale>
 
+#include "logging/qt/correction_history_window.h"
 #include "logging/qt/logging_dialog.h"
 #include "logging/sync_log.h"
 #include "platform/linux/posix_udp_socket.h"
@@ -81,6 +82,7 @@ bool CQuorvaneapp::InitInstance() {
   RegisterLoggingCommand(
       window_->Commands(), window_, {settings_, *store_, *boxes_, *log_, window_->Display()},
       [window = window_.data()](const std::string& text) { window->Ui().ShowStatus(text); });
+  RegisterCorrectionHistoryCommand(window_->Commands(), window_, settings_, *boxes_);
   engine_ = std::make_unique<SntpEngine>(EnginePorts{settings_, window_->Ui(), *ownBoxes_,
                                                      *sockets_, *setup_.clock, *log_, *watchdog_});
   window_->SetEngine(engine_.get());

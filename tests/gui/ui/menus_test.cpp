@@ -43,6 +43,8 @@ TEST(MainWindowMenus, TreesHaveTheirTextsAndCommandIds) {
                                               "&View > &Foreground Color...=40027",
                                               "&View > &Background Color...=40028",
                                               "&View > &Reset Colors=40033",
+                                              "&View > -",
+                                              "&View > Correction &History...=40047",
                                               "&Options > &Logging and Statistics...=40044",
                                               "&Options > Minimize to &Tray=40019",
                                               "&Options > &Run at Startup=40038",
@@ -110,6 +112,7 @@ TEST(MainWindowMenus, PromptsOfEveryCommand) {
       {40038, "Enables Quorvane to run at Windows startup"},
       {40040, "Enables Quorvane to start minimized"},
       {40044, "Opens the dialog of logging control and statistics viewing."},
+      {40047, "Shows every logged correction over time and the clock's drift"},
   };
   WindowRig rig;
   CMainWindow& w = rig.Make();
