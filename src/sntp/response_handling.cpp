@@ -23,15 +23,15 @@ std::string Printf(const char* format, double value) {
 ReplyVerdict JudgeReply(int length, const SntpPacket& reply, int mode, NtpSeconds t1, NtpSeconds t4,
                         DecodedReply& decoded) {
   if (length < 0) return ReplyVerdict::ReceiveError;
-  if (mode == kListenMode) {
-    // Anyone on the network can send to port 123: what cannot be a broadcast is dropped
-    // without closing the listening socket.
-    if (length < static_cast<int>(kSntpPacketSize)) return ReplyVerdict::Ignored;
-    if (!IsUsableReply(reply, kListenModeAcceptedModes)) return ReplyVerdict::Ignored;
-  }
-  // A short reply would leave timestamps unread; it is invalid data like a zero stamp.
-  if (length < static_cast<int>(kSntpPacketSize)) return ReplyVerdict::InvalidData;
-  if (mode != kListenMode && !IsUsableReply(reply, {kModeServer})) return ReplyVerdict::InvalidData;
+  // Anyone on the network can send to port 123: in listen mode what cannot be a broadcast is
+  // dropped without closing the listening socket; a poll reply that cannot be trusted is
+  // invalid data. A short datagram would leave timestamps unread.
+  const bool listening = mode == kListenMode;
+  const ReplyVerdict untrusted = listening ? ReplyVerdict::Ignored : ReplyVerdict::InvalidData;
+  if (length < static_cast<int>(kSntpPacketSize)) return untrusted;
+  const bool usable = listening ? IsUsableReply(reply, kListenModeAcceptedModes)
+                                : IsUsableReply(reply, {kModeServer});
+  if (!usable) return untrusted;
   decoded.t2 = ReceiveTimestamp(reply);
   decoded.t3 = TransmitTimestamp(reply);
   decoded.offset = ComputeOffset(mode, t1, decoded.t2, decoded.t3, t4);
