@@ -16,6 +16,8 @@
 #include <vector>
 
 #include "platform/linux/helper_client.h"
+#include "platform/linux/helper_clock.h"
+#include "sntp/sntp_packet.h"
 #include "support/temp_dir.h"
 
 // The real helper program, started by the client. The clock of this machine must never
@@ -56,6 +58,18 @@ TEST(HelperProcess, TheKernelsRefusalToSetTheClockArrivesWithItsText) {
   EXPECT_EQ(Text(client.SetClock(Now(), 0)), std::strerror(EPERM));
   // A request out of range is refused by the helper before it reaches the kernel.
   EXPECT_EQ(Text(client.SetClock(-5, 0)), std::strerror(EINVAL));
+}
+
+TEST(HelperProcess, TheClockPortReportsTheRefusalThroughTheHelper) {
+  HelperClient client(ConfinedHelper(false));
+  HelperClock clock(client);
+  const ClockRecord now = MakeClockRecord(clock.ReadLocalClock(), 0).record;
+  ASSERT_TRUE(clock.EnableClockPrivilege());
+  const SetClockResult result = clock.ApplyCorrection(now, 0.0);
+  clock.RestoreClockPrivilege();
+  EXPECT_FALSE(result.accepted);
+  EXPECT_EQ(result.errorText, std::strerror(EPERM));
+  EXPECT_GT(client.HelperProcess(), 0);
 }
 
 TEST(HelperProcess, Port123IsBoundWhereTheHelperHasTheRight) {
