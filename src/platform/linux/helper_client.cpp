@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -18,6 +19,10 @@ namespace {
 
 constexpr int kHelperConnection = 3;
 constexpr int kExecFailed = 127;
+// Every operation is one system call: a helper silent for this long is stuck, not busy.
+constexpr timeval kAnswerTimeout{2, 0};
+// How long a helper whose connection was closed gets to end by itself.
+constexpr int kEndGraceMs = 1000;
 
 bool HungUp(int socket) {
   pollfd entry{socket, POLLRDHUP, 0};
@@ -66,6 +71,7 @@ int HelperClient::Request(const HelperRequest& request, int& descriptor) {
   size_t size = 0;
   int passed = -1;
   if (error == 0) error = ReceiveRecord(connection_, buffer, size, passed);
+  if (error == EAGAIN || error == EWOULDBLOCK) error = ETIMEDOUT;
   HelperResponse response;
   if (error == 0 && size <= buffer.size() &&
       DecodeResponse(std::span(buffer.data(), size), response) == 0 &&
@@ -120,6 +126,7 @@ int HelperClient::Start() {
     if (pid > 0) waitpid(pid, nullptr, 0);
     return forkError != 0 ? forkError : execError;
   }
+  setsockopt(pair[0], SOL_SOCKET, SO_RCVTIMEO, &kAnswerTimeout, sizeof kAnswerTimeout);
   connection_ = pair[0];
   pid_ = pid;
   return 0;
@@ -127,11 +134,16 @@ int HelperClient::Start() {
 
 void HelperClient::Stop() {
   if (connection_ != -1) close(std::exchange(connection_, -1));
-  if (pid_ > 0) {
-    while (waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
-    }
+  if (pid_ <= 0) return;
+  const pid_t pid = std::exchange(pid_, -1);
+  // The closed connection ends a working helper; a stuck one is ended by force.
+  for (int waited = 0; waited < kEndGraceMs; ++waited) {
+    if (waitpid(pid, nullptr, WNOHANG) != 0) return;
+    usleep(1000);
   }
-  pid_ = -1;
+  kill(pid, SIGKILL);
+  while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+  }
 }
 
 std::vector<std::string> HelperBesideExecutable() {

@@ -14,7 +14,8 @@ namespace quorvane {
 // request, over a SOCK_SEQPACKET socket pair whose other end it receives as descriptor 3,
 // with an empty environment. A helper found dead before a request is started again; one
 // that cannot be started makes each request answer with the system's reason (ENOENT when
-// it is missing, EACCES when the user may not run it, ...). Not thread-safe: one caller.
+// it is missing, EACCES when the user may not run it, ...). A helper silent for two seconds
+// is ended and the request answers ETIMEDOUT. Not thread-safe: one caller.
 class HelperClient : public PrivilegedHelper {
  public:
   // `command` is the helper's full path, or a launcher and its arguments followed by it;

@@ -105,6 +105,43 @@ TEST(HelperProcess, AHelperThatDiedIsReplacedBeforeTheNextRequest) {
   EXPECT_NE(client.HelperProcess(), first);
 }
 
+// True once `pid` has ended: gone, or a zombie nobody reaps.
+bool Ended(pid_t pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string field;
+  for (int i = 0; i < 3 && stat >> field; ++i) {
+  }
+  return !stat || field == "Z";
+}
+
+TEST(HelperProcess, AHelperThatNeverAnswersIsEndedAndTheRequestTimesOut) {
+  // Not a helper at all: it keeps the connection open and says nothing.
+  HelperClient client({"/bin/sleep", "30"});
+  EXPECT_EQ(Text(client.StepClock(0, 0)), std::strerror(ETIMEDOUT));
+  EXPECT_EQ(client.HelperProcess(), -1);
+}
+
+TEST(HelperProcess, TheHelperEndsWhenTheWindowProgramIsKilled) {
+  int report[2];
+  ASSERT_EQ(pipe(report), 0);
+  const pid_t program = fork();
+  if (program == 0) {
+    // Leaves without any clean-up, as a killed program would.
+    HelperClient client(ConfinedHelper(false));
+    const pid_t helper = client.StepClock(0, 0) == EPERM ? client.HelperProcess() : -1;
+    [[maybe_unused]] const ssize_t written = write(report[1], &helper, sizeof helper);
+    _exit(0);
+  }
+  close(report[1]);
+  pid_t helper = -1;
+  ASSERT_EQ(read(report[0], &helper, sizeof helper), static_cast<ssize_t>(sizeof helper));
+  close(report[0]);
+  waitpid(program, nullptr, 0);
+  ASSERT_GT(helper, 0);
+  for (int waited = 0; waited < 5000 && !Ended(helper); ++waited) usleep(1000);
+  EXPECT_TRUE(Ended(helper));
+}
+
 TEST(HelperProcess, TheHelperEndsWithItsClient) {
   pid_t helper = -1;
   {
