@@ -67,13 +67,6 @@ void UseTemplateFont(QDialog& dialog) {
   dialog.setFont(font);
 }
 
-template <typename W>
-W* Place(QDialog& dialog, W* widget, const char* name, int x, int y, int w, int h) {
-  widget->setObjectName(QString::fromUtf8(name));
-  widget->setGeometry(DialogUnitsToPixels(dialog.fontMetrics(), x, y, w, h));
-  return widget;
-}
-
 void PlaceLabel(QDialog& dialog, const char* text, int x, int y) {
   auto* label = new QLabel(QString::fromUtf8(text), &dialog);
   const QRect r = DialogUnitsToPixels(dialog.fontMetrics(), x, y, 0, 8);
@@ -120,24 +113,25 @@ CLoggingDialog::CLoggingDialog(LoggingDialogContext context, QWidget* parent)
 
 void CLoggingDialog::BuildControls() {
   QDialog& d = *this;
-  ok_ = Place(d, new QPushButton(QStringLiteral("OK"), this), "okButton", 286, 7, 50, 14);
+  ok_ = PlaceInDialogUnits(d, new QPushButton(QStringLiteral("OK"), this), "okButton", 286, 7, 50,
+                           14);
   ok_->setDefault(true);
-  cancel_ =
-      Place(d, new QPushButton(QStringLiteral("Cancel"), this), "cancelButton", 286, 33, 50, 14);
-  logToFile_ =
-      Place(d, new QCheckBox(QStringLiteral("Record synchronizing events in the log file."), this),
-            "logToFileCheck", 15, 15, 160, 10);
-  logSize_ = Place(d, ReadOnlyEdit(d), "logSizeEdit", 90, 33, 62, 12);
+  cancel_ = PlaceInDialogUnits(d, new QPushButton(QStringLiteral("Cancel"), this), "cancelButton",
+                               286, 33, 50, 14);
+  logToFile_ = PlaceInDialogUnits(
+      d, new QCheckBox(QStringLiteral("Record synchronizing events in the log file."), this),
+      "logToFileCheck", 15, 15, 160, 10);
+  logSize_ = PlaceInDialogUnits(d, ReadOnlyEdit(d), "logSizeEdit", 90, 33, 62, 12);
   PlaceLabel(d, "Current size of log file:", 15, 35);
-  clear_ = Place(d, new QPushButton(QStringLiteral("Clear The Log"), this), "clearLogButton", 15,
-                 54, 57, 14);
-  rotate_ = Place(d, new QPushButton(QStringLiteral("Rotate The Logs"), this), "rotateLogsButton",
-                  87, 54, 66, 14);
+  clear_ = PlaceInDialogUnits(d, new QPushButton(QStringLiteral("Clear The Log"), this),
+                              "clearLogButton", 15, 54, 57, 14);
+  rotate_ = PlaceInDialogUnits(d, new QPushButton(QStringLiteral("Rotate The Logs"), this),
+                               "rotateLogsButton", 87, 54, 66, 14);
   for (QPushButton* b : {clear_, rotate_, cancel_}) b->setAutoDefault(false);
   BuildLimitControls();
   BuildStatisticsFields();
   PlaceLabel(d, "Servers Used:", 15, 204);
-  sources_ = Place(d, new SourceList(this), "sourceList", 14, 216, 319, 45);
+  sources_ = PlaceInDialogUnits(d, new SourceList(this), "sourceList", 14, 216, 319, 45);
 
   connect(ok_, &QPushButton::clicked, this, &CLoggingDialog::OnOK);
   connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
@@ -148,26 +142,29 @@ void CLoggingDialog::BuildControls() {
 
 void CLoggingDialog::BuildLimitControls() {
   QDialog& d = *this;
-  Place(d, new QGroupBox(QStringLiteral("Log Limit"), this), "logLimitGroup", 15, 75, 43, 71);
-  noLimit_ =
-      Place(d, new QRadioButton(QStringLiteral("None"), this), "noLimitRadio", 23, 90, 31, 10);
-  sizeLimit_ =
-      Place(d, new QRadioButton(QStringLiteral("Size"), this), "sizeLimitRadio", 23, 109, 29, 10);
-  sizeNumber_ = Place(d, new QLineEdit(this), "sizeLimitEdit", 60, 105, 40, 14);
+  PlaceInDialogUnits(d, new QGroupBox(QStringLiteral("Log Limit"), this), "logLimitGroup", 15, 75,
+                     43, 71);
+  noLimit_ = PlaceInDialogUnits(d, new QRadioButton(QStringLiteral("None"), this), "noLimitRadio",
+                                23, 90, 31, 10);
+  sizeLimit_ = PlaceInDialogUnits(d, new QRadioButton(QStringLiteral("Size"), this),
+                                  "sizeLimitRadio", 23, 109, 29, 10);
+  sizeNumber_ = PlaceInDialogUnits(d, new QLineEdit(this), "sizeLimitEdit", 60, 105, 40, 14);
   sizeNumber_->setValidator(
       new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), sizeNumber_));
   PlaceLabel(d, "Mega Bytes", 103, 109);
-  timeLimit_ =
-      Place(d, new QRadioButton(QStringLiteral("Time"), this), "timeLimitRadio", 23, 130, 31, 10);
-  timeNumber_ = Place(d, ReadOnlyEdit(d), "timeLimitEdit", 60, 130, 25, 15);
-  timeSpin_ = Place(d, new UpDownControl(timeNumber_, this), "timeLimitUpDown", 85, 125, 11, 21);
-  timeUnit_ = Place(d, new QComboBox(this), "timeUnitCombo", 97, 131, 66, 64);
+  timeLimit_ = PlaceInDialogUnits(d, new QRadioButton(QStringLiteral("Time"), this),
+                                  "timeLimitRadio", 23, 130, 31, 10);
+  timeNumber_ = PlaceInDialogUnits(d, ReadOnlyEdit(d), "timeLimitEdit", 60, 130, 25, 15);
+  timeSpin_ = PlaceInDialogUnits(d, new UpDownControl(timeNumber_, this), "timeLimitUpDown", 85,
+                                 125, 11, 21);
+  timeUnit_ = PlaceInDialogUnits(d, new QComboBox(this), "timeUnitCombo", 97, 131, 66, 64);
   for (const char* unit : kUnits) timeUnit_->addItem(QString::fromUtf8(unit));
   timeUnit_->setCurrentIndex(-1);
   // A drop-down list's rectangle includes its open list; closed it is one line high.
   timeUnit_->resize(timeUnit_->width(), timeUnit_->sizeHint().height());
-  backups_ = Place(d, ReadOnlyEdit(d), "backupsEdit", 131, 151, 23, 14);
-  backupsSpin_ = Place(d, new UpDownControl(backups_, this), "backupsUpDown", 154, 150, 10, 14);
+  backups_ = PlaceInDialogUnits(d, ReadOnlyEdit(d), "backupsEdit", 131, 151, 23, 14);
+  backupsSpin_ =
+      PlaceInDialogUnits(d, new UpDownControl(backups_, this), "backupsUpDown", 154, 150, 10, 14);
   PlaceLabel(d, "Number of log file backups to keep:", 15, 155);
 
   const std::pair<QRadioButton*, int32_t> radios[] = {
@@ -180,7 +177,7 @@ void CLoggingDialog::BuildLimitControls() {
 void CLoggingDialog::BuildStatisticsFields() {
   for (int i = 0; i < 10; ++i) {
     const FieldPlace& f = kStatisticsFields[i];
-    statistics_[i] = Place(*this, ReadOnlyEdit(*this), f.name, f.x, f.y, f.w, f.h);
+    statistics_[i] = PlaceInDialogUnits(*this, ReadOnlyEdit(*this), f.name, f.x, f.y, f.w, f.h);
     PlaceLabel(*this, f.label, kStatisticsLabelX, f.y + (f.h - 8) / 2);
   }
 }

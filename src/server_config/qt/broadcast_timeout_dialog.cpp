@@ -42,15 +42,8 @@ void UseTemplateFont(QDialog& dialog) {
   dialog.setFont(font);
 }
 
-template <typename W>
-W* Place(QDialog& dialog, W* widget, const char* name, int x, int y, int w, int h) {
-  widget->setObjectName(QString::fromUtf8(name));
-  widget->setGeometry(DialogUnitsToPixels(dialog.fontMetrics(), x, y, w, h));
-  return widget;
-}
-
 QComboBox* UnitList(QDialog& dialog, const char* name, int x, int y, int w, int h) {
-  auto* list = Place(dialog, new QComboBox(&dialog), name, x, y, w, h);
+  auto* list = PlaceInDialogUnits(dialog, new QComboBox(&dialog), name, x, y, w, h);
   for (std::string_view unit : kUnits) {
     list->addItem(QString::fromUtf8(unit.data(), static_cast<int>(unit.size())));
   }
@@ -100,19 +93,20 @@ CBroadcastTimeoutDlg::CBroadcastTimeoutDlg(BroadcastTimeoutContext context, QWid
 void CBroadcastTimeoutDlg::BuildControls() {
   QDialog& d = *this;
   for (const StaticText& t : kStaticTexts) {
-    Place(d, new QLabel(QString::fromUtf8(t.text), this), "", t.x, t.y, t.w, t.h);
+    PlaceInDialogUnits(d, new QLabel(QString::fromUtf8(t.text), this), "", t.x, t.y, t.w, t.h);
   }
   // Made in the template's order, which is the tab order.
-  ok_ = Place(d, new QPushButton(QStringLiteral("OK"), this), "okButton", 206, 7, 50, 14);
+  ok_ = PlaceInDialogUnits(d, new QPushButton(QStringLiteral("OK"), this), "okButton", 206, 7, 50,
+                           14);
   ok_->setDefault(true);
-  cancel_ =
-      Place(d, new QPushButton(QStringLiteral("Cancel"), this), "cancelButton", 206, 33, 50, 14);
-  timeout_ = Place(d, new QLineEdit(this), "timeoutEdit", 80, 18, 18, 12);
+  cancel_ = PlaceInDialogUnits(d, new QPushButton(QStringLiteral("Cancel"), this), "cancelButton",
+                               206, 33, 50, 14);
+  timeout_ = PlaceInDialogUnits(d, new QLineEdit(this), "timeoutEdit", 80, 18, 18, 12);
   timeout_->setValidator(
       new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), timeout_));
-  restart_ = Place(d, new QPushButton(QStringLiteral("Restart the Timeout"), this),
-                   "restartTimeoutButton", 15, 57, 80, 14);
-  maxCorrection_ = Place(d, new QLineEdit(this), "maxCorrectionEdit", 80, 34, 18, 12);
+  restart_ = PlaceInDialogUnits(d, new QPushButton(QStringLiteral("Restart the Timeout"), this),
+                                "restartTimeoutButton", 15, 57, 80, 14);
+  maxCorrection_ = PlaceInDialogUnits(d, new QLineEdit(this), "maxCorrectionEdit", 80, 34, 18, 12);
   timeoutUnit_ = UnitList(d, "timeoutUnitCombo", 101, 18, 46, 38);
   maxCorrectionUnit_ = UnitList(d, "maxCorrectionUnitCombo", 101, 34, 46, 44);
   for (QPushButton* b : {cancel_, restart_}) b->setAutoDefault(false);
