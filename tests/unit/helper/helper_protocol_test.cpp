@@ -92,17 +92,15 @@ TEST(HelperProtocol, WrongSizeOrHeaderIsRefusedUnread) {
   badMagic[0] ^= std::byte{1};
   std::vector<std::byte> badVersion = good;
   badVersion[4] ^= std::byte{1};
+  const auto response = EncodeResponse({});
   const struct {
     const char* name;
     std::vector<std::byte> bytes;
     int error;
   } cases[] = {
-      {"empty", {}, EMSGSIZE},
-      {"one short", {good.begin(), good.end() - 1}, EMSGSIZE},
-      {"one long", longer, EMSGSIZE},
-      {"a response", {EncodeResponse({}).begin(), EncodeResponse({}).end()}, EMSGSIZE},
-      {"magic", badMagic, EPROTO},
-      {"version", badVersion, EPROTO},
+      {"empty", {}, EMSGSIZE},        {"one short", {good.begin(), good.end() - 1}, EMSGSIZE},
+      {"one long", longer, EMSGSIZE}, {"a response", {response.begin(), response.end()}, EMSGSIZE},
+      {"magic", badMagic, EPROTO},    {"version", badVersion, EPROTO},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
