@@ -8,6 +8,7 @@
 #include <string>
 
 #include "fakes/fake_message_boxes.h"
+#include "gui/screenshot_support.h"
 #include "logging/log_entry.h"
 #include "logging/qt/correction_history_window.h"
 #include "support/log_test_files.h"
@@ -16,11 +17,6 @@
 // QUORVANE_SHOTS_DIR names a folder, normally under Xvfb with the xcb platform.
 namespace quorvane::testing {
 namespace {
-
-QString ShotsDir() {
-  const char* dir = std::getenv("QUORVANE_SHOTS_DIR");
-  return dir != nullptr ? QString::fromLocal8Bit(dir) : QString();
-}
 
 // `count` polls `step` seconds apart from two servers, from a clock losing 12 s a day,
 // with noise, one manual clock change of 30 s and a failure every `failEvery` polls.

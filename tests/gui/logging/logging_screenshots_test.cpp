@@ -11,6 +11,7 @@
 #include "fakes/fake_clock.h"
 #include "fakes/fake_message_boxes.h"
 #include "fakes/fake_settings_store.h"
+#include "gui/screenshot_support.h"
 #include "logging/log_entry.h"
 #include "logging/qt/logging_dialog.h"
 #include "logging/sync_log.h"
@@ -21,16 +22,6 @@
 // QUORVANE_SHOTS_DIR names a folder, normally under Xvfb with the xcb platform.
 namespace quorvane::testing {
 namespace {
-
-QString ShotsDir() {
-  const char* dir = std::getenv("QUORVANE_SHOTS_DIR");
-  return dir != nullptr ? QString::fromLocal8Bit(dir) : QString();
-}
-
-void Save(QWidget& widget, const QString& name) {
-  for (int i = 0; i < 20; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-  EXPECT_TRUE(widget.grab().save(QDir(ShotsDir()).filePath(name))) << name.toStdString();
-}
 
 // A few hundred entries a quarter of an hour apart from four sources, one of them the
 // broadcasts, with a failure now and then.

@@ -8,6 +8,7 @@
 
 #include "fakes/fake_socket.h"
 #include "fakes/fake_worker.h"
+#include "gui/screenshot_support.h"
 #include "gui/ui_test_support.h"
 #include "platform/qt/message_boxes.h"
 #include "server_config/qt/broadcast_timeout_dialog.h"
@@ -20,20 +21,6 @@
 // folder, normally under Xvfb with the xcb platform.
 namespace quorvane::testing {
 namespace {
-
-QString ShotsDir() {
-  const char* dir = std::getenv("QUORVANE_SHOTS_DIR");
-  return dir != nullptr ? QString::fromLocal8Bit(dir) : QString();
-}
-
-void Settle() {
-  for (int i = 0; i < 20; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-}
-
-void Save(QWidget& widget, const QString& name) {
-  Settle();
-  EXPECT_TRUE(widget.grab().save(QDir(ShotsDir()).filePath(name))) << name.toStdString();
-}
 
 // The main window with a real engine on fake sockets, in listen mode, with real boxes.
 struct ListenWindowRig {

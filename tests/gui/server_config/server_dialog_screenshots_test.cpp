@@ -4,22 +4,13 @@
 #include <QPixmap>
 #include <cstdlib>
 
+#include "gui/screenshot_support.h"
 #include "gui/server_config/server_dialog_rig.h"
 
 // The Server Configuration dialog into PNGs for a person to look at: fresh, after a test that
 // succeeded and after one that failed. Runs only when QUORVANE_SHOTS_DIR names a folder.
 namespace quorvane::testing {
 namespace {
-
-QString ShotsDir() {
-  const char* dir = std::getenv("QUORVANE_SHOTS_DIR");
-  return dir != nullptr ? QString::fromLocal8Bit(dir) : QString();
-}
-
-void Save(QWidget& widget, const char* name) {
-  for (int i = 0; i < 20; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-  EXPECT_TRUE(widget.grab().save(QDir(ShotsDir()).filePath(name))) << name;
-}
 
 TEST(Screenshots, ServerConfigurationDialog) {
   if (ShotsDir().isEmpty()) GTEST_SKIP() << "QUORVANE_SHOTS_DIR not set";

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "gui/screenshot_support.h"
 #include "gui/ui_test_support.h"
 #include "ui/help_dialogs.h"
 #include "ui/main_window.h"
@@ -18,20 +19,6 @@
 // when QUORVANE_SHOTS_DIR names a folder, normally under Xvfb with the xcb platform.
 namespace quorvane::testing {
 namespace {
-
-QString ShotsDir() {
-  const char* dir = std::getenv("QUORVANE_SHOTS_DIR");
-  return dir != nullptr ? QString::fromLocal8Bit(dir) : QString();
-}
-
-void Settle() {
-  for (int i = 0; i < 20; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-}
-
-void Save(QWidget& widget, const QString& name) {
-  Settle();
-  EXPECT_TRUE(widget.grab().save(QDir(ShotsDir()).filePath(name))) << name.toStdString();
-}
 
 TEST(Screenshots, MainWindowInBothModesAndTheHelpDialogs) {
   if (ShotsDir().isEmpty()) GTEST_SKIP() << "QUORVANE_SHOTS_DIR not set";
