@@ -24,6 +24,13 @@ add_custom_command(OUTPUT ${QUORVANE_ICON_FILES}
                    COMMENT "Rendering the theme icons")
 add_custom_target(quorvane_icons ALL DEPENDS ${QUORVANE_ICON_FILES})
 
+# Debian wants its changelog compressed, and reproducibly (-n: no name or time stamp).
+configure_file(packaging/changelog ${QUORVANE_PACKAGE_DATA}/changelog COPYONLY)
+add_custom_command(OUTPUT ${QUORVANE_PACKAGE_DATA}/changelog.gz
+                   COMMAND gzip -9nkf ${QUORVANE_PACKAGE_DATA}/changelog
+                   DEPENDS ${QUORVANE_PACKAGE_DATA}/changelog)
+add_custom_target(quorvane_changelog ALL DEPENDS ${QUORVANE_PACKAGE_DATA}/changelog.gz)
+
 configure_file(src/resources/${QUORVANE_ID}.metainfo.xml.in
                ${QUORVANE_PACKAGE_DATA}/${QUORVANE_ID}.metainfo.xml @ONLY)
 set(QUORVANE_DESKTOP_FILE ${CMAKE_SOURCE_DIR}/src/resources/${QUORVANE_ID}.desktop)
@@ -33,15 +40,15 @@ set(QUORVANE_METAINFO_FILE ${QUORVANE_PACKAGE_DATA}/${QUORVANE_ID}.metainfo.xml)
 file(CREATE_LINK /opt/quorvane/Quorvane ${QUORVANE_PACKAGE_DATA}/quorvane SYMBOLIC)
 
 install(TARGETS Quorvane DESTINATION opt/quorvane)
-# Only root may run the helper until postinst hands it to the group.
-install(TARGETS quorvane-helper DESTINATION opt/quorvane
-        PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE)
+# Unpacked without capabilities the helper can do nothing; postinst narrows it to the group.
+install(TARGETS quorvane-helper DESTINATION opt/quorvane)
 install(FILES src/resources/Quorvane.ini DESTINATION opt/quorvane)
 install(FILES ${QUORVANE_PACKAGE_DATA}/quorvane DESTINATION usr/bin)
 install(FILES ${QUORVANE_DESKTOP_FILE} DESTINATION usr/share/applications)
 install(FILES ${QUORVANE_METAINFO_FILE} DESTINATION usr/share/metainfo)
 install(DIRECTORY ${QUORVANE_PACKAGE_DATA}/icons/ DESTINATION usr/share/icons/hicolor)
-install(FILES packaging/copyright DESTINATION usr/share/doc/quorvane)
+install(FILES packaging/copyright ${QUORVANE_PACKAGE_DATA}/changelog.gz
+        DESTINATION usr/share/doc/quorvane)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME quorvane)
@@ -50,9 +57,9 @@ set(CPACK_PACKAGE_CONTACT "Veltrand <quorvane@veltrand.example>")
 set(CPACK_PACKAGING_INSTALL_PREFIX /)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "SNTP time synchronization client for the desktop")
+# CPack puts the summary above this as the first line.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "SNTP time synchronization client for the desktop
-Quorvane keeps the computer's clock set from SNTP time servers. It polls a
+    "Quorvane keeps the computer's clock set from SNTP time servers. It polls a
 primary server at an interval, retries a silent one and fails over to a
 secondary, or listens for broadcasts on UDP port 123. Every correction can be
 logged to a text file with size or age limits and numbered backups, and the
