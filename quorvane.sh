@@ -3,6 +3,7 @@
 #   ./quorvane.sh test   install what is missing, build, run every test (plain, ASan+UBSan, TSan)
 #   ./quorvane.sh run    install what is missing, build, start the program
 #   ./quorvane.sh bench  build and run the benchmarks
+#   ./quorvane.sh package  build the Debian package (build/package/quorvane_*.deb)
 set -euo pipefail
 cd "$(dirname "$0")"
 root=$(pwd)
@@ -10,7 +11,7 @@ jobs=$(nproc 2>/dev/null || echo 2)
 
 packages=(cmake ninja-build g++ pkg-config googletest libgtest-dev libgmock-dev libbenchmark-dev
           qt6-base-dev libgl-dev libcap-dev libcap2-bin chrony xvfb xauth fonts-liberation
-          clang-format x11-apps)
+          clang-format x11-apps dpkg-dev file desktop-file-utils appstream)
 
 install_missing() {
   local missing=()
@@ -54,12 +55,33 @@ check_format() {
   clang-format --dry-run -Werror $files
 }
 
+# The optimised build of preset package, packed by CPack; sets package_path to the .deb.
+build_package() {
+  build_preset package
+  rm -f build/package/quorvane_*.deb
+  (cd build/package && cpack -G DEB >/dev/null)
+  package_path=$(ls "$root"/build/package/quorvane_*.deb)
+}
+
+cmd_package() {
+  install_missing
+  build_package
+  echo "$package_path"
+}
+
 cmd_test() {
   install_missing
   check_format
   echo "== build (warnings are errors)"
   build_preset plain
   test_preset plain
+  echo "== The Debian package: install, run, purge (as root)"
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "Not root: the package test installs the package, so it is skipped."
+  else
+    build_package
+    tests/package/package_test.sh "$package_path"
+  fi
   echo "== AddressSanitizer + UndefinedBehaviorSanitizer"
   build_preset asan
   test_preset asan
@@ -106,5 +128,6 @@ case "${1:-}" in
   test) cmd_test ;;
   run) shift; cmd_run "$@" ;;
   bench) cmd_bench ;;
-  *) echo "usage: $0 test|run|bench" >&2; exit 2 ;;
+  package) cmd_package ;;
+  *) echo "usage: $0 test|run|bench|package" >&2; exit 2 ;;
 esac

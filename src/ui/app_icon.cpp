@@ -6,9 +6,7 @@
 
 namespace quorvane {
 
-namespace {
-
-QPixmap ClockFace(int size) {
+QPixmap AppIconPixmap(int size) {
   QPixmap pixmap(size, size);
   pixmap.fill(Qt::transparent);
   QPainter p(&pixmap);
@@ -31,12 +29,10 @@ QPixmap ClockFace(int size) {
   return pixmap;
 }
 
-}  // namespace
-
 QIcon AppIcon() {
   static const QIcon icon = [] {
     QIcon i;
-    for (int size : {16, 22, 32, 48, 64}) i.addPixmap(ClockFace(size));
+    for (int size : {16, 22, 32, 48, 64}) i.addPixmap(AppIconPixmap(size));
     return i;
   }();
   return icon;

@@ -53,7 +53,7 @@ void TrayState::ToggleRunAtStartup() {
   settings_.RunAtStartup = settings_.RunAtStartup == 0 ? 1 : 0;
   // A folder that cannot be written leaves the setting toggled all the same.
   if (settings_.RunAtStartup == 1) {
-    WriteAutostartEntry(AutostartDirectory(), executablePath_);
+    WriteAutostartEntry(AutostartDirectory(), AutostartProgramPath(executablePath_));
   } else {
     RemoveAutostartEntry(AutostartDirectory());
   }

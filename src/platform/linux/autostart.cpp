@@ -54,6 +54,15 @@ std::string DesktopExecArgument(std::string_view executablePath) {
   return out;
 }
 
+std::string AutostartProgramPath(const std::string& executablePath,
+                                 const std::filesystem::path& launcher) {
+  std::error_code ec;
+  if (!executablePath.empty() && std::filesystem::equivalent(launcher, executablePath, ec)) {
+    return launcher.string();
+  }
+  return executablePath;
+}
+
 std::string AutostartEntryText(std::string_view executablePath) {
   std::string text = "[Desktop Entry]\nType=Application\nName=Quorvane\nExec=";
   text += DesktopExecArgument(executablePath);

@@ -8,6 +8,15 @@ namespace quorvane {
 
 inline constexpr const char* kAutostartFileName = "Quorvane.desktop";
 
+// The command the installed package puts on the PATH, a link to /opt/quorvane/Quorvane.
+inline constexpr const char* kPackageLauncher = "/usr/bin/quorvane";
+
+// The path the autostart entry starts: the launcher when it resolves to this very executable
+// (the program runs from the package), since the package's public command is the name that
+// stays; otherwise the executable's own path (a build tree, a copy elsewhere).
+std::string AutostartProgramPath(const std::string& executablePath,
+                                 const std::filesystem::path& launcher = kPackageLauncher);
+
 // The executable path as one argument of a desktop entry's Exec key: quoted when it holds
 // a blank or a reserved character, and escaped for the key file's string rules.
 std::string DesktopExecArgument(std::string_view executablePath);

@@ -37,6 +37,35 @@ TEST(AutostartEntry, WholeEntryForAPathWithBlanks) {
             "Terminal=false\n");
 }
 
+TEST(AutostartEntry, PackagedProgramStartsThroughItsLauncher) {
+  testing::TempDir temp;
+  const std::filesystem::path root = temp.path();
+  const auto packaged = root / "opt" / "Quorvane";
+  const auto built = root / "build" / "Quorvane";
+  const auto launcher = root / "bin" / "quorvane";
+  const auto stray = root / "bin" / "stray";
+  for (const auto& dir : {packaged.parent_path(), built.parent_path(), launcher.parent_path()}) {
+    std::filesystem::create_directories(dir);
+  }
+  for (const auto& file : {packaged, built}) std::ofstream(file) << "x";
+  std::filesystem::create_symlink(packaged, launcher);
+  std::filesystem::create_symlink(built, stray);
+  struct Case {
+    const char* what;
+    std::filesystem::path executable, link, expected;
+  };
+  const Case cases[] = {
+      {"packaged", packaged, launcher, launcher},
+      {"build tree beside a package", built, launcher, built},
+      {"link pointing elsewhere", packaged, stray, packaged},
+      {"no launcher", built, root / "bin" / "absent", built},
+      {"unknown executable", "", launcher, ""},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(AutostartProgramPath(c.executable.string(), c.link), c.expected.string()) << c.what;
+  }
+}
+
 TEST(AutostartEntry, DirectoryFromTheEnvironment) {
   const char* savedHome = std::getenv("HOME");
   const std::string home = savedHome != nullptr ? savedHome : "";

@@ -1,0 +1,159 @@
+#!/usr/bin/env bash
+# The Debian package end to end, as root: install it with apt, check the group, the modes,
+# the capabilities and the desktop files; run the INSTALLED program for a one-shot sync
+# against a chrony of its own and see the clock change refused with the system's text,
+# through the helper; purge it and check that nothing is left.
+# The box is found by its title, which only a refused clock change shows. Its text cannot be
+# read from outside: Qt copies a message box's text with Ctrl+C on Windows only.
+#
+# Why no step can set the real clock:
+# - the program (and so the helper it starts) runs under setpriv --bounding-set -sys_time
+#   and unshare --user --map-root-user: CAP_SYS_TIME is out of the bounding set, so even the
+#   helper's file capability cannot grant it, and a user namespace's capabilities never
+#   reach the clock, which belongs to the initial namespace. The kernel answers EPERM.
+# - chronyd runs with -x, which never touches the clock, in a network namespace made here,
+#   so it serves nobody else and binds no port 123 of this machine.
+# - postinst only runs addgroup, chown, chmod and setcap; apt-get installs nothing else
+#   from the package.
+# Usage: package_test.sh DEB
+set -uo pipefail
+deb=$(realpath "$1")
+here=$(cd "$(dirname "$0")" && pwd)
+opt=/opt/quorvane
+helper=$opt/quorvane-helper
+id=example.veltrand.quorvane
+icon_sizes="16 22 24 32 48 64 128 256"
+if [ "$(id -u)" -ne 0 ]; then
+  echo "package_test: not root; the package cannot be installed, skipped."
+  exit 0
+fi
+if dpkg-query -W -f='${Status}' quorvane 2>/dev/null | grep -q "ok installed" || [ -e $opt ]; then
+  echo "package_test: quorvane is already installed; remove it first (apt-get purge quorvane)." >&2
+  exit 1
+fi
+
+failures=0
+check() {  # description, command...
+  local what=$1
+  shift
+  if "$@"; then echo "ok   $what"; else echo "FAIL $what"; failures=$((failures + 1)); fi
+}
+export DEBIAN_FRONTEND=noninteractive
+work=$(mktemp -d /tmp/quorvane-package-XXXXXX)
+ns=qvpkg$$
+installed_tools=()
+cleanup() {
+  [ -n "${program_pid:-}" ] && kill -KILL "$program_pid" 2>/dev/null
+  [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" 2>/dev/null
+  "$here/../support/chrony.sh" stop "$work/chrony" 2>/dev/null
+  ip netns del "$ns" 2>/dev/null
+  if dpkg-query -W quorvane >/dev/null 2>&1; then apt-get purge -y -q quorvane >/dev/null 2>&1; fi
+  if [ ${#installed_tools[@]} -gt 0 ]; then
+    apt-get purge -y -q "${installed_tools[@]}" >/dev/null 2>&1
+  fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+echo "== install $deb"
+started=$(date +%s)
+apt-get install -y -q "$deb" >"$work/install.txt" 2>&1 || { cat "$work/install.txt"; exit 1; }
+grep '^quorvane:' "$work/install.txt"
+dpkg-query -L quorvane | sort >"$work/files.txt"
+
+check "getcap: the helper holds cap_net_bind_service,cap_sys_time=p" \
+  test "$(getcap $helper)" = "$helper cap_net_bind_service,cap_sys_time=p"
+check "getcap: the window program holds nothing" test -z "$(getcap $opt/Quorvane)"
+check "group quorvane exists" test -n "$(getent group quorvane)"
+check "helper root:quorvane 0750" test "$(stat -c '%U:%G %a' $helper)" = "root:quorvane 750"
+check "folder root:quorvane 2775" test "$(stat -c '%U:%G %a' $opt)" = "root:quorvane 2775"
+check "/usr/bin/quorvane -> $opt/Quorvane" test "$(readlink /usr/bin/quorvane)" = "$opt/Quorvane"
+check "shipped server list" test -s $opt/Quorvane.ini
+check "desktop entry" test -f /usr/share/applications/$id.desktop
+check "metainfo" test -f /usr/share/metainfo/$id.metainfo.xml
+for size in $icon_sizes; do
+  check "icon ${size}x$size" test -f /usr/share/icons/hicolor/${size}x$size/apps/$id.png
+done
+check "the server list is a conffile" \
+  grep -q "$opt/Quorvane.ini" <(dpkg-query -W -f='${Conffiles}' quorvane)
+
+installed_packages() { dpkg-query -W -f='${Package}\n' | sort; }
+
+install_tool() {  # package: installed for this test only, purged afterwards with what it pulled
+  command -v "$1" >/dev/null && return 0
+  installed_packages >"$work/before.txt"
+  apt-get install -y -q --no-install-recommends "$1" >/dev/null 2>&1 || return 1
+  mapfile -t -O "${#installed_tools[@]}" installed_tools < <(comm -13 "$work/before.txt" <(installed_packages))
+}
+
+helper_children() {  # the program's children that are the installed helper
+  for child in $(ps -o pid= --ppid "$program_pid"); do
+    [ "$(readlink "/proc/$child/exe")" = "$helper" ] && echo "$child"
+  done
+}
+
+# The installed program, one-shot sync against 127.0.0.1 in the test's own network namespace
+# (and so its own single-instance name), on a virtual display.
+run_installed_program() {
+  install_tool xdotool || { echo "FAIL cannot install xdotool"; failures=$((failures + 1)); return 1; }
+  ip -n "$ns" link set lo up
+  ip netns exec "$ns" "$here/../support/chrony.sh" start "$work/chrony" || return 1
+  mkdir -p "$work/config/Veltrand"
+  printf '[Options]\nPrimary_Server=127.0.0.1\nSecondary_Server=127.0.0.1\n' \
+    >"$work/config/Veltrand/Quorvane.conf"
+  Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$work/display" >/dev/null 2>&1 &
+  xvfb_pid=$!
+  for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
+  display=:$(cat "$work/display")
+  DISPLAY=$display XDG_CONFIG_HOME=$work/config HOME=$work TZ=UTC ip netns exec "$ns" \
+    /usr/bin/setpriv --bounding-set -sys_time -- /usr/bin/unshare --user --map-root-user \
+    /usr/bin/quorvane sync >"$work/program.txt" 2>&1 &
+  program_pid=$!
+  local box=""
+  for _ in $(seq 60); do
+    box=$(DISPLAY=$display xdotool search --onlyvisible --name '^Failed to Set System Clock$' \
+      2>/dev/null | head -n1)
+    [ -n "$box" ] && break
+    kill -0 "$program_pid" 2>/dev/null || break
+    sleep 0.5
+  done
+  check "the program runs from $opt" test "$(readlink "/proc/$program_pid/exe")" = "$opt/Quorvane"
+  # Only 127.0.0.1, from the profile Veltrand/Quorvane.conf, can answer in the namespace; the
+  # kernel refuses the step there with EPERM, "Operation not permitted".
+  check "the box \"Failed to Set System Clock\" appeared" test -n "$box"
+  check "a quorvane-helper child of the program runs" test -n "$(helper_children)"
+  kill "$program_pid" 2>/dev/null
+  wait "$program_pid" 2>/dev/null
+  program_pid=""
+  [ -z "$box" ] && sed 's/^/  program: /' "$work/program.txt"
+  return 0
+}
+
+echo "== run the installed program (user namespace, no CAP_SYS_TIME in the bounding set)"
+if ip netns add "$ns" 2>/dev/null; then
+  run_installed_program
+else
+  echo "FAIL cannot make a network namespace for the run"
+  failures=$((failures + 1))
+fi
+"$here/../support/chrony.sh" stop "$work/chrony"
+ip netns del "$ns" 2>/dev/null
+[ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" 2>/dev/null
+
+echo "== remove keeps what users made, purge removes everything"
+apt-get remove -y -q quorvane >/dev/null 2>&1
+check "remove: the server list stays" test -f $opt/Quorvane.ini
+check "remove: the group stays" test -n "$(getent group quorvane)"
+apt-get purge -y -q quorvane >/dev/null 2>&1
+left=$(while read -r f; do
+  if [ -L "$f" ] || { [ -e "$f" ] && [ ! -d "$f" ]; }; then echo "$f"; fi
+done <"$work/files.txt")
+check "purge: no file of the package left" test -z "$left"
+check "purge: no $opt" test ! -e $opt
+check "purge: no group quorvane" test -z "$(getent group quorvane)"
+check "purge: no capability left" test -z "$(getcap -r /opt /usr/bin 2>/dev/null | grep -i quorvane)"
+[ -n "$left" ] && echo "left: $left"
+
+echo "package_test: $failures failed, $(($(date +%s) - started)) s"
+[ "$failures" -eq 0 ]
