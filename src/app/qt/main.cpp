@@ -17,6 +17,8 @@ int main(int argc, char** argv) {
   // Counted before Qt takes its own options out: any argument asks for the one-shot sync.
   const int argumentCount = argc;
   QApplication application(argc, argv);
+  // Lets the desktop match the window to the installed menu entry and its icon.
+  QGuiApplication::setDesktopFileName(QStringLiteral("example.veltrand.quorvane"));
   // Started by its first request, so a run that never corrects the clock never starts it.
   quorvane::HelperClient helper(quorvane::HelperBesideExecutable());
   quorvane::HelperClock clock(helper);
