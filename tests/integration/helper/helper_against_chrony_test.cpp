@@ -23,7 +23,7 @@ using namespace std::chrono_literals;
 
 constexpr int64_t kBehindMs = -3000;
 
-TEST(HelperAgainstChrony, OneSyncIsStepppedByTheHelperProcessAndLogged) {
+TEST(HelperAgainstChrony, OneSyncIsSteppedByTheHelperProcessAndLogged) {
   testing::TempDir dir;
   const std::string file = dir.path() + "/virtual-clock";
   testing::SharedVirtualClock shared(file, true);
