@@ -33,11 +33,14 @@ printf '[Options]\nPrimary_Server=127.0.0.1\nSecondary_Server=127.0.0.1\nSyncInt
 # CPU nanoseconds of every thread of the process (scheduler accounting, finer than ticks).
 cpu_ns() { cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{ sum += $1 } END { printf "%d", sum }'; }
 rss_kb() { awk '/^VmRSS:/ { print $2 }' "/proc/$1/status"; }
-# The resident memory of the helper the program started, 0 when it runs none.
-helper_rss_kb() {
+# Resident pages no other process shares: the helper's cost beside a program that has the same
+# libraries resident already.
+private_kb() { awk '/^Private_(Clean|Dirty):/ { sum += $2 } END { print sum + 0 }' "/proc/$1/smaps_rollup"; }
+# The helper the program started, if any: its resident and its private memory, or "0 0".
+helper_kb() {
   local helper
   helper=$(pgrep -P "$1" -x quorvane-helper | head -n 1 || true)
-  if [ -n "$helper" ]; then rss_kb "$helper"; else echo 0; fi
+  if [ -n "$helper" ]; then echo "$(rss_kb "$helper") $(private_kb "$helper")"; else echo "0 0"; fi
 }
 
 measure() {  # platform
@@ -69,18 +72,19 @@ measure() {  # platform
   sleep "$seconds"
   p1=$(cpu_ns "$program")
   m1=$(cpu_ns "$minimal")
-  local prss hrss mrss
+  local prss hrss hpriv mrss
   prss=$(rss_kb "$program")
-  hrss=$(helper_rss_kb "$program")
+  read -r hrss hpriv < <(helper_kb "$program")
   mrss=$(rss_kb "$minimal")
   kill "$program" "$minimal" 2>/dev/null || true
   wait "$program" "$minimal" 2>/dev/null || true
   [ -n "$xvfb_pid" ] && { kill "$xvfb_pid" 2>/dev/null || true; wait "$xvfb_pid" 2>/dev/null || true; }
   awk -v pl="$platform" -v s="$seconds" -v ns=1000000000 -v pc=$((p1 - p0)) -v mc=$((m1 - m0)) \
-    -v pr="$prss" -v hr="$hrss" -v mr="$mrss" 'BEGIN {
-      printf "idle (%s, %d s): Quorvane %.2f s CPU (%.2f%%), %d kB resident, its helper %s, together %d kB; minimal window %.2f s CPU (%.2f%%), %d kB; ratios CPU %s, memory %.2f (aim <= 2, <= 1.3)\n",
-        pl, s, pc / ns, 100 * pc / ns / s, pr, (hr > 0 ? hr " kB" : "not running"), pr + hr,
-        mc / ns, 100 * mc / ns / s, mr, (mc > 0 ? sprintf("%.2f", pc / mc) : "n/a"), (pr + hr) / mr
+    -v pr="$prss" -v hr="$hrss" -v hp="$hpriv" -v mr="$mrss" 'BEGIN {
+      helper = hr > 0 ? sprintf("%d kB (%d kB its own)", hr, hp) : "not running"
+      printf "idle (%s, %d s): Quorvane %.2f s CPU (%.2f%%), %d kB resident, its helper %s, together %d kB; minimal window %.2f s CPU (%.2f%%), %d kB; ratios CPU %s, memory %.2f, with the helper'"'"'s own pages only %.2f (aim <= 2, <= 1.3)\n",
+        pl, s, pc / ns, 100 * pc / ns / s, pr, helper, pr + hr, mc / ns, 100 * mc / ns / s, mr,
+        (mc > 0 ? sprintf("%.2f", pc / mc) : "n/a"), (pr + hr) / mr, (pr + hp) / mr
     }'
 }
 
