@@ -32,6 +32,7 @@ ensure_loopback_ntp "$build"
 
 # The log lives beside the executable: a copy of the program in a folder of its own.
 cp "$build/Quorvane" "$work/Quorvane"
+cp "$build/quorvane-helper" "$work/quorvane-helper"  # the clock is stepped through it
 ln -s /dev/full "$work/Quorvane.txt"
 mkdir -p "$work/config/Veltrand"
 printf '[Options]\nPrimary_Server=127.0.0.1\nSecondary_Server=127.0.0.1\nSyncInterval=0\nLogToFile=1\n' \

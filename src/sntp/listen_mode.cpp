@@ -26,8 +26,15 @@ constexpr const char* kWindowsTimeText =
 constexpr const char* kNoPrivilegeCause =
     "\n\nOn this computer the cause is different:\n"
     "Quorvane lacks the privilege to listen on port 123.\n"
-    "Grant it once to the program file:\n\n"
-    "    sudo setcap cap_sys_time,cap_net_bind_service=p build/Quorvane\n\n"
+    "Its helper, quorvane-helper beside the program,\n"
+    "holds that privilege for it.\n"
+    "\n"
+    "With the installed package, join the group quorvane:\n\n"
+    "    sudo adduser $USER quorvane\n\n"
+    "then log out, log in again and start Quorvane.\n"
+    "\n"
+    "In a build tree, grant the privilege to the helper once:\n\n"
+    "    sudo setcap cap_sys_time,cap_net_bind_service=p build/quorvane-helper\n\n"
     "and start Quorvane again.";
 
 constexpr const char* kPortInUseCause =
@@ -41,7 +48,7 @@ constexpr const char* kPortInUseCause =
 
 std::string BindFailureExplanation(int wsaCode) {
   std::string text = kWindowsTimeText;
-  if (wsaCode == 10013) text += kNoPrivilegeCause;
+  if (wsaCode == wsa::kAccess) text += kNoPrivilegeCause;
   if (wsaCode == wsa::kAddrInUse) text += kPortInUseCause;
   return text;
 }

@@ -9,6 +9,7 @@ namespace quorvane {
 
 // Windows Sockets error codes the program distinguishes.
 namespace wsa {
+inline constexpr int kAccess = 10013;
 inline constexpr int kFault = 10014;
 inline constexpr int kInvalid = 10022;
 inline constexpr int kTooManyFiles = 10024;

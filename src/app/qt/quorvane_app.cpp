@@ -75,7 +75,8 @@ bool CQuorvaneapp::InitInstance() {
                             executablePath_);
   qtBoxes_->SetMainWindow(window_);
   fdWatcher_ = std::make_unique<QtFdWatcher>();
-  sockets_ = std::make_unique<PosixSocketFactory>(*fdWatcher_);
+  sockets_ =
+      std::make_unique<PosixSocketFactory>(*fdWatcher_, ResolveWithGetaddrinfo, setup_.helper);
   // The engine's and the log's boxes come one at a time.
   ownBoxes_ = std::make_unique<BoxGate>(*boxes_);
   log_ = std::make_unique<SyncLog>(settings_, *setup_.clock, *ownBoxes_);

@@ -9,6 +9,7 @@
 #include "platform/linux/single_instance.h"
 #include "ports/clock.h"
 #include "ports/message_boxes.h"
+#include "ports/privileged_helper.h"
 #include "ports/settings_store.h"
 
 namespace quorvane {
@@ -28,6 +29,8 @@ struct QuorvaneSetup {
   Clock* clock = nullptr;  // required: the program never picks a clock by itself
   SettingsStore* store = nullptr;
   MessageBoxes* boxes = nullptr;
+  // Binds port 123 when the program may not; none: Listen mode needs the right itself.
+  PrivilegedHelper* helper = nullptr;
   // Full path of the executable (the autostart entry and the application name); empty: the
   // running executable.
   std::string executablePath;

@@ -69,4 +69,9 @@ int WsaCodeFromErrno(int errnoValue) {
   return it == kErrnoCodes.end() ? kUnmappedErrnoBase + errnoValue : it->wsaCode;
 }
 
+int WsaCodeFromHelperBindError(int errnoValue) {
+  if (errnoValue == 0 || errnoValue == EADDRINUSE) return WsaCodeFromErrno(errnoValue);
+  return WsaCodeFromErrno(EACCES);
+}
+
 }  // namespace quorvane

@@ -23,6 +23,8 @@ constexpr int kExecFailed = 127;
 constexpr timeval kAnswerTimeout{2, 0};
 // How long a helper whose connection was closed gets to end by itself.
 constexpr int kEndGraceMs = 1000;
+// A helper's death is the end of its connection: "Connection reset by peer".
+constexpr int kHelperLost = ECONNRESET;
 
 bool HungUp(int socket) {
   pollfd entry{socket, POLLRDHUP, 0};
@@ -65,7 +67,10 @@ int HelperClient::BindNtpPort(int& descriptor) {
 
 int HelperClient::Request(const HelperRequest& request, int& descriptor) {
   descriptor = -1;
-  if (const int error = EnsureRunning(); error != 0) return error;
+  if (connection_ != -1 && HungUp(connection_)) return Replace();
+  if (connection_ == -1) {
+    if (const int error = Start(); error != 0) return error;
+  }
   int error = SendRecord(connection_, EncodeRequest(request), -1);
   std::array<std::byte, 2 * kHelperResponseSize> buffer{};
   size_t size = 0;
@@ -83,14 +88,18 @@ int HelperClient::Request(const HelperRequest& request, int& descriptor) {
     return response.error;
   }
   if (passed != -1) close(passed);
-  // A helper that broke off or answered nonsense is not trusted with the next request.
+  if (error == EPIPE) return Replace();
+  // A helper that stalled or answered nonsense is not trusted with the next request.
   Stop();
   return error != 0 ? error : EPROTO;
 }
 
-int HelperClient::EnsureRunning() {
-  if (connection_ != -1 && HungUp(connection_)) Stop();
-  return connection_ == -1 ? Start() : 0;
+int HelperClient::Replace() {
+  Stop();
+  // Started now, so that the request after this one finds it; a failure to start is
+  // answered by that request, which tries again.
+  Start();
+  return kHelperLost;
 }
 
 int HelperClient::Start() {

@@ -12,10 +12,12 @@ namespace quorvane {
 
 // The window program's end of the privileged helper. The helper is started on the first
 // request, over a SOCK_SEQPACKET socket pair whose other end it receives as descriptor 3,
-// with an empty environment. A helper found dead before a request is started again; one
-// that cannot be started makes each request answer with the system's reason (ENOENT when
-// it is missing, EACCES when the user may not run it, ...). A helper silent for two seconds
-// is ended and the request answers ETIMEDOUT. Not thread-safe: one caller.
+// with an empty environment. A helper that died since the last request (or during this one)
+// makes this request answer ECONNRESET, so that the failure is reported, and a new helper
+// is started at once for the next. One that cannot be started makes each request answer
+// with the system's reason (ENOENT when it is missing, EACCES when the user may not run it,
+// ...). A helper silent for two seconds is ended and the request answers ETIMEDOUT; the
+// next request starts a new one. Not thread-safe: one caller.
 class HelperClient : public PrivilegedHelper {
  public:
   // `command` is the helper's full path, or a launcher and its arguments followed by it;
@@ -35,7 +37,8 @@ class HelperClient : public PrivilegedHelper {
 
  private:
   int Request(const HelperRequest& request, int& descriptor);
-  int EnsureRunning();
+  // Ends a helper that died and starts the next; the error that reports the death.
+  int Replace();
   int Start();
   void Stop();
 

@@ -1,6 +1,7 @@
 #include "platform/linux/posix_udp_socket.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -10,6 +11,7 @@
 #include <cstring>
 
 #include "platform/linux/errno_to_wsa.h"
+#include "sntp/sntp_packet.h"
 #include "sntp/socket_error_text.h"
 
 namespace quorvane {
@@ -41,8 +43,9 @@ std::optional<uint32_t> ResolveWithGetaddrinfo(const std::string& host) {
   return address;
 }
 
-PosixUdpSocket::PosixUdpSocket(FdWatcher& watcher, SocketEvents& events, HostResolver resolver)
-    : watcher_(watcher), events_(events), resolver_(std::move(resolver)) {}
+PosixUdpSocket::PosixUdpSocket(FdWatcher& watcher, SocketEvents& events, HostResolver resolver,
+                               PrivilegedHelper* helper)
+    : watcher_(watcher), events_(events), resolver_(std::move(resolver)), helper_(helper) {}
 
 PosixUdpSocket::~PosixUdpSocket() { Close(); }
 
@@ -63,16 +66,20 @@ bool PosixUdpSocket::Socket() {
   if (fd_ >= 0) return Fail(wsa::kInvalid);
   fd_ = socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
   if (fd_ < 0) return FailWithErrno();
+  openToken_ = std::make_shared<int>(0);
+  Prepare();
+  return true;
+}
+
+void PosixUdpSocket::Prepare() {
   // The kernel's receive time of each datagram is the exchange's arrival instant; without
   // it the engine falls back to reading the clock when the notification is handled.
   const int on = 1;
   timestamped_ = setsockopt(fd_, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on) == 0;
-  openToken_ = std::make_shared<int>(0);
   // Reads are reported from the start, as a bound listening socket never connects. The
   // handler touches nothing of this object after OnReceive, which may delete it.
   SocketEvents* events = &events_;
   watcher_.Watch(fd_, [events] { events->OnReceive(); });
-  return true;
 }
 
 bool PosixUdpSocket::Bind(uint16_t port) {
@@ -81,9 +88,31 @@ bool PosixUdpSocket::Bind(uint16_t port) {
   local.sin_family = AF_INET;
   local.sin_addr.s_addr = htonl(INADDR_ANY);
   local.sin_port = htons(port);
-  if (bind(fd_, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
-    return FailWithErrno();
+  if (bind(fd_, reinterpret_cast<const sockaddr*>(&local), sizeof local) == 0) return true;
+  // Our own bind first: a process that holds the right, or a system that lets anyone have
+  // port 123, needs no helper.
+  const bool unprivileged = errno == EACCES || errno == EPERM;
+  if (port == kNtpPort && unprivileged) return BindThroughHelper();
+  return FailWithErrno();
+}
+
+bool PosixUdpSocket::BindThroughHelper() {
+  int bound = -1;
+  const int error = helper_ != nullptr ? helper_->BindNtpPort(bound) : EACCES;
+  if (error != 0 || bound < 0) return Fail(WsaCodeFromHelperBindError(error != 0 ? error : EPROTO));
+  // The helper's socket takes the place of ours, set up as ours was.
+  watcher_.Unwatch(fd_);
+  close(fd_);
+  fd_ = bound;
+  const int flags = fcntl(fd_, F_GETFL);
+  if (flags < 0 || fcntl(fd_, F_SETFL, flags | O_NONBLOCK) != 0 ||
+      fcntl(fd_, F_SETFD, FD_CLOEXEC) != 0) {
+    const int code = WsaCodeFromErrno(errno);
+    close(std::exchange(fd_, -1));
+    openToken_.reset();
+    return Fail(code);
   }
+  Prepare();
   return true;
 }
 
@@ -152,7 +181,7 @@ uint16_t PosixUdpSocket::LocalPort() const {
 }
 
 std::unique_ptr<CMyAsyncSocket> PosixSocketFactory::NewSocket(SocketEvents& events) {
-  return std::make_unique<PosixUdpSocket>(watcher_, events, resolver_);
+  return std::make_unique<PosixUdpSocket>(watcher_, events, resolver_, helper_);
 }
 
 }  // namespace quorvane

@@ -10,6 +10,7 @@
 
 #include "ports/datagram_socket.h"
 #include "ports/fd_watcher.h"
+#include "ports/privileged_helper.h"
 
 namespace quorvane {
 
@@ -26,10 +27,15 @@ std::optional<uint32_t> ResolveWithGetaddrinfo(const std::string& host);
 // hears broadcasts without a connect. The object may be destroyed from inside its own
 // OnReceive; a connect notification still queued for a closed or destroyed socket is
 // dropped.
+//
+// Port 123 needs a right the window program does not hold. When its own bind to it is
+// refused for want of privilege, the socket takes the one `helper` binds instead; without a
+// helper, or when the helper fails, Bind fails with 10013 (10048 when the port is taken).
 class PosixUdpSocket : public CMyAsyncSocket {
  public:
   PosixUdpSocket(FdWatcher& watcher, SocketEvents& events,
-                 HostResolver resolver = ResolveWithGetaddrinfo);
+                 HostResolver resolver = ResolveWithGetaddrinfo,
+                 PrivilegedHelper* helper = nullptr);
   ~PosixUdpSocket() override;
   PosixUdpSocket(const PosixUdpSocket&) = delete;
   PosixUdpSocket& operator=(const PosixUdpSocket&) = delete;
@@ -52,11 +58,15 @@ class PosixUdpSocket : public CMyAsyncSocket {
  private:
   bool Fail(int wsaCode);
   bool FailWithErrno();
+  // Sets up a fresh descriptor: receive stamps and read notifications.
+  void Prepare();
+  bool BindThroughHelper();
   int FailedTransfer(int wsaCode);  // -1, for Send and Receive
 
   FdWatcher& watcher_;
   SocketEvents& events_;
   HostResolver resolver_;
+  PrivilegedHelper* helper_;
   int fd_ = -1;
   int lastError_ = 0;
   bool timestamped_ = false;
@@ -65,16 +75,18 @@ class PosixUdpSocket : public CMyAsyncSocket {
   std::shared_ptr<int> openToken_;
 };
 
-// Makes PosixUdpSockets that all share one watcher and one resolver.
+// Makes PosixUdpSockets that all share one watcher, one resolver and one helper.
 class PosixSocketFactory : public SocketFactory {
  public:
-  explicit PosixSocketFactory(FdWatcher& watcher, HostResolver resolver = ResolveWithGetaddrinfo)
-      : watcher_(watcher), resolver_(std::move(resolver)) {}
+  explicit PosixSocketFactory(FdWatcher& watcher, HostResolver resolver = ResolveWithGetaddrinfo,
+                              PrivilegedHelper* helper = nullptr)
+      : watcher_(watcher), resolver_(std::move(resolver)), helper_(helper) {}
   std::unique_ptr<CMyAsyncSocket> NewSocket(SocketEvents& events) override;
 
  private:
   FdWatcher& watcher_;
   HostResolver resolver_;
+  PrivilegedHelper* helper_;
 };
 
 }  // namespace quorvane

@@ -5,12 +5,14 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QDialog>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <algorithm>
+#include <cerrno>
 #include <clocale>
 #include <cmath>
 #include <cstdlib>
@@ -21,10 +23,14 @@
 
 #include "fakes/fake_clock.h"
 #include "fakes/fake_message_boxes.h"
+#include "fakes/fake_privileged_helper.h"
 #include "fakes/fake_settings_store.h"
 #include "logging/qt/logging_dialog.h"
 #include "platform/qt/settings_store.h"
+#include "sntp/listen_mode.h"
 #include "sntp/sntp_engine.h"
+#include "sntp/socket_error_text.h"
+#include "support/without_bind_privilege.h"
 #include "ui/main_window.h"
 
 namespace quorvane {
@@ -192,6 +198,34 @@ TEST_F(QuorvaneAppTest, UnknownSocketModeIsReportedOnceAtStartUp) {
   ASSERT_TRUE(app->InitInstance());
   EXPECT_EQ(boxes_.Texts(),
             std::vector<std::string>{"Message from Quorvane: Unknown Socket Mode!"});
+}
+
+// A user without the right to port 123, whose helper cannot help either: the bind failure
+// and how to get the right.
+TEST_F(QuorvaneAppTest, ListenModeRefusedByTheHelperExplainsHowToGetTheRight) {
+  if (!testing::WithoutBindPrivilege::PortNeedsTheRight()) GTEST_SKIP() << "port 123 is open";
+  WriteSettings("Primary_Server=127.0.0.1\nSecondary_Server=127.0.0.1\nLogToFile=0\n");
+  auto store = QtSettingsStore::ForFile(SettingsPath());
+  OffsetClock clock(0);
+  testing::FakePrivilegedHelper helper;
+  helper.error = EACCES;  // the user is not in the helper's group
+  QuorvaneSetup setup = Setup(clock, *store);
+  setup.helper = &helper;
+  CQuorvaneapp app(1, argv_, std::move(setup));
+  ASSERT_TRUE(app.InitInstance());
+  QTimer::singleShot(0,
+                     [] { qobject_cast<QDialog*>(QApplication::activeModalWidget())->accept(); });
+  {
+    testing::WithoutBindPrivilege unprivileged;
+    app.MainWindow()->ExecuteCommand(cmd::kListenMode);
+  }
+  EXPECT_EQ(helper.calls, std::vector<std::string>{"bind"});
+  EXPECT_EQ(app.Settings().Socket_Mode, kPollMode);
+  EXPECT_EQ(app.MainWindow()->findChild<QLabel*>("statusText")->text(), kListenFailedText);
+  ASSERT_EQ(boxes_.shown.size(), 2u);
+  EXPECT_EQ(boxes_.shown[0].text, std::string(kBindErrorPrefix) + "Unknown socket error.");
+  EXPECT_EQ(boxes_.shown[1].text, BindFailureExplanation(wsa::kAccess));
+  EXPECT_NE(boxes_.shown[1].text.find("    sudo adduser $USER quorvane\n"), std::string::npos);
 }
 
 struct ShowCase {

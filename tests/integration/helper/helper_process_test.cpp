@@ -12,11 +12,13 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "helper/helper_protocol.h"
+#include "platform/linux/capability_drop.h"
 #include "platform/linux/helper_client.h"
 #include "platform/linux/helper_clock.h"
 #include "sntp/sntp_packet.h"
@@ -93,18 +95,69 @@ TEST(HelperProcess, Port123IsBoundWhereTheHelperHasTheRight) {
   }
 }
 
-TEST(HelperProcess, AHelperThatDiedIsReplacedBeforeTheNextRequest) {
+// Waits until `pid` is gone, leaving it for the client to reap.
+void AwaitDeath(pid_t pid) {
+  siginfo_t info{};
+  ASSERT_EQ(waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOWAIT), 0);
+}
+
+TEST(HelperProcess, AHelperThatDiedIsReportedAndReplacedAtOnce) {
   HelperClient client(ConfinedHelper(false));
   ASSERT_EQ(client.StepClock(0, 0), EPERM);
   const pid_t first = client.HelperProcess();
   ASSERT_GT(first, 0);
   ASSERT_EQ(kill(first, SIGKILL), 0);
-  // Wait until it is gone, leaving it for the client to reap.
-  siginfo_t info{};
-  ASSERT_EQ(waitid(P_PID, static_cast<id_t>(first), &info, WEXITED | WNOWAIT), 0);
+  AwaitDeath(first);
+  // The correction that finds it dead reports it, and its successor already runs.
+  EXPECT_EQ(Text(client.StepClock(0, 0)), std::strerror(ECONNRESET));
+  const pid_t second = client.HelperProcess();
+  EXPECT_GT(second, 0);
+  EXPECT_NE(second, first);
   EXPECT_EQ(Text(client.StepClock(0, 0)), std::strerror(EPERM));
+  EXPECT_EQ(client.HelperProcess(), second);
+}
+
+TEST(HelperProcess, AHelperThatDiesWhileAnsweringIsReportedAndReplaced) {
+  // Reads the one request record, then ends without an answer.
+  HelperClient client({"/bin/sh", "-c", "exec dd bs=64 count=1 <&3 >/dev/null 2>&1"});
+  EXPECT_EQ(Text(client.StepClock(0, 0)), std::strerror(ECONNRESET));
   EXPECT_GT(client.HelperProcess(), 0);
-  EXPECT_NE(client.HelperProcess(), first);
+}
+
+// The capability lines of /proc/self/status ("CapEff" -> "0000000000000000").
+std::map<std::string, std::string> OwnCapabilities() {
+  std::map<std::string, std::string> sets;
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);) {
+    const size_t colon = line.find(':');
+    if (line.starts_with("Cap") && colon != std::string::npos) {
+      sets[line.substr(0, colon)] = line.substr(line.find_first_not_of(" \t", colon + 1));
+    }
+  }
+  return sets;
+}
+
+// What the window program does first: after it, it holds nothing, and its helper, whose
+// rights come from its own file at exec, still starts and answers. The exit code names
+// the first check that failed.
+int DropThenStartTheHelper() {
+  if (DropAllCapabilities() != 0) return 10;
+  std::map<std::string, std::string> sets = OwnCapabilities();
+  const std::string none(16, '0');
+  for (const char* set : {"CapPrm", "CapEff", "CapInh", "CapAmb"}) {
+    if (sets[set] != none) return 11;
+  }
+  if (sets["CapBnd"] == none) return 12;
+  HelperClient client(ConfinedHelper(false));
+  return client.StepClock(0, 0) == EPERM && client.HelperProcess() > 0 ? 0 : 13;
+}
+
+TEST(HelperProcess, AProgramThatGaveUpEveryCapabilityStillStartsItsHelper) {
+  const pid_t child = fork();
+  if (child == 0) _exit(DropThenStartTheHelper());
+  int status = -1;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_EQ(status, 0) << "10 refused, 11 a capability left, 12 no bounding set, 13 no helper";
 }
 
 // True once `pid` has ended: gone, or a zombie nobody reaps.

@@ -1,11 +1,13 @@
 #include "platform/linux/posix_udp_socket.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -14,8 +16,11 @@
 #include <vector>
 
 #include "fakes/fake_message_boxes.h"
+#include "fakes/fake_privileged_helper.h"
+#include "sntp/sntp_packet.h"
 #include "sntp/socket_error_text.h"
 #include "support/poll_loop.h"
+#include "support/without_bind_privilege.h"
 
 namespace quorvane {
 namespace {
@@ -248,6 +253,74 @@ TEST_F(PosixUdpSocketTest, OperationsWithoutADescriptorFailAsNotASocket) {
   ASSERT_TRUE(socket->Socket());
   EXPECT_FALSE(socket->Socket()) << "a second descriptor would leak the first";
   EXPECT_EQ(socket->LastError(), wsa::kInvalid);
+}
+
+// A user without the right to port 123: the helper binds it, and the socket carries on with
+// the helper's descriptor as with its own.
+class PosixUdpSocketHelperTest : public PosixUdpSocketTest {
+ protected:
+  void SetUp() override {
+    if (!testing::WithoutBindPrivilege::PortNeedsTheRight()) GTEST_SKIP() << "port 123 is open";
+    socket = std::make_unique<PosixUdpSocket>(loop, events, NoLookup, &helper);
+    ASSERT_TRUE(socket->Socket());
+  }
+  bool BindWithoutTheRight(uint16_t port = kNtpPort) {
+    testing::WithoutBindPrivilege unprivileged;
+    return socket->Bind(port);
+  }
+  testing::FakePrivilegedHelper helper;
+};
+
+TEST_F(PosixUdpSocketHelperTest, ARefusedBindAdoptsTheHelpersSocket) {
+  // Stands for the helper's port 123: blocking and inheritable, as a passed descriptor may be.
+  const int given = ::socket(AF_INET, SOCK_DGRAM, 0);
+  sockaddr_in address = Peer::Loopback(0);
+  ASSERT_EQ(bind(given, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  helper.descriptor = given;
+
+  ASSERT_TRUE(BindWithoutTheRight()) << socket->LastError();
+  EXPECT_EQ(helper.calls, std::vector<std::string>{"bind"});
+  EXPECT_EQ(socket->Descriptor(), given);
+  EXPECT_EQ(loop.WatchCount(), 1u) << "the refused descriptor is still watched";
+  EXPECT_NE(fcntl(given, F_GETFL) & O_NONBLOCK, 0);
+  EXPECT_NE(fcntl(given, F_GETFD) & FD_CLOEXEC, 0);
+  peer.SendTo(socket->LocalPort(), Pattern(48));
+  ASSERT_TRUE(AwaitReceive());
+  std::vector<uint8_t> buffer(48);
+  EXPECT_EQ(socket->Receive(buffer), 48);
+  EXPECT_TRUE(socket->ArrivalSystemTimeNs()) << "no kernel receive stamp";
+  EXPECT_EQ(socket->Receive(buffer), -1);
+  EXPECT_EQ(socket->LastError(), wsa::kWouldBlock);
+}
+
+TEST_F(PosixUdpSocketHelperTest, AHelperThatFailsLeavesTheRightsCodeUnlessThePortIsTaken) {
+  const struct {
+    const char* name;
+    bool withHelper;
+    int error;
+    int code;
+    uint16_t port = kNtpPort;
+  } cases[] = {
+      {"no helper", false, 0, wsa::kAccess},
+      {"helper missing", true, ENOENT, wsa::kAccess},
+      {"user not in its group", true, EACCES, wsa::kAccess},
+      {"helper without the right", true, EPERM, wsa::kAccess},
+      {"helper died", true, ECONNRESET, wsa::kAccess},
+      {"port taken", true, EADDRINUSE, wsa::kAddrInUse},
+      // The helper binds port 123 only; it is not asked for any other.
+      {"another privileged port", true, 0, wsa::kAccess, 124},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    helper.calls.clear();
+    helper.error = c.error;
+    socket =
+        std::make_unique<PosixUdpSocket>(loop, events, NoLookup, c.withHelper ? &helper : nullptr);
+    ASSERT_TRUE(socket->Socket());
+    EXPECT_FALSE(BindWithoutTheRight(c.port));
+    EXPECT_EQ(socket->LastError(), c.code);
+    EXPECT_EQ(helper.calls.size(), c.withHelper && c.port == kNtpPort ? 1u : 0u);
+  }
 }
 
 TEST(PosixUdpSocketLookup, HostTextGoesToTheResolverUnlessItIsADottedAddress) {

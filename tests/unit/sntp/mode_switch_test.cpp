@@ -100,7 +100,7 @@ TEST(ModeSwitch, ConfirmingAgainWhileListeningWhenTheBindFailsKeepsAnUnusableSoc
 
 TEST(ModeSwitch, FailedBindFromPollModeStaysInPollMode) {
   SwitchRig r;
-  r.sockets.bindError = 10013;
+  r.sockets.bindError = wsa::kAccess;
   r.listen().ListenModeCommand(true, r.store);
   EXPECT_EQ(r.ui.pane0, "Error: Could not create listening socket.");
   EXPECT_EQ(r.settings.Socket_Mode, kPollMode);
