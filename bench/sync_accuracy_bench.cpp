@@ -6,41 +6,17 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdlib>
 #include <thread>
 #include <vector>
 
+#include "cpu_load.h"
 #include "support/loopback_rig.h"
 
 namespace quorvane {
 namespace {
 
 constexpr int kSyncs = 50;
-
-// Busy threads, one a core, until the object goes (and at most for a minute).
-class CpuLoad {
- public:
-  explicit CpuLoad(unsigned threads) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::minutes(1);
-    for (unsigned i = 0; i < threads; ++i) {
-      workers_.emplace_back([this, end] {
-        volatile uint64_t sink = 0;
-        while (!stop_ && std::chrono::steady_clock::now() < end) {
-          for (int k = 0; k < 100000; ++k) sink = sink + k;
-        }
-      });
-    }
-  }
-  ~CpuLoad() {
-    stop_ = true;
-    for (auto& w : workers_) w.join();
-  }
-
- private:
-  std::atomic<bool> stop_{false};
-  std::vector<std::thread> workers_;
-};
 
 void MeasureSyncs(benchmark::State& state, unsigned loadThreads) {
   std::vector<double> residualsUs;

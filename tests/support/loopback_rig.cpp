@@ -87,7 +87,8 @@ std::vector<uint8_t> RealTimeReply(uint8_t livnMode, uint8_t stratum) {
   return reply;
 }
 
-LoopbackRig::LoopbackRig(int64_t clockOffsetMs) : clock(clockOffsetMs) {
+LoopbackRig::LoopbackRig(int64_t clockOffsetMs, Clock* engineClock)
+    : clock(clockOffsetMs), engineClock(engineClock ? *engineClock : clock) {
   char pattern[] = "/tmp/quorvane-itest-XXXXXX";
   if (mkdtemp(pattern) == nullptr) throw std::runtime_error("mkdtemp");
   dir = pattern;

@@ -64,9 +64,10 @@ struct SilentServer : ScriptedServer {
 std::vector<uint8_t> RealTimeReply(uint8_t livnMode, uint8_t stratum);
 
 // The real engine on a real UDP socket and a real log file, with a virtual clock that is
-// the real clock shifted by an offset, and fakes for the window and boxes.
+// the real clock shifted by an offset, and fakes for the window and boxes. A test may give
+// the engine and the log a clock of its own instead (`clock` is then left unused).
 struct LoopbackRig {
-  explicit LoopbackRig(int64_t clockOffsetMs);
+  explicit LoopbackRig(int64_t clockOffsetMs, Clock* engineClock = nullptr);
   ~LoopbackRig();
 
   // Runs the loop and the worker's sends until done() or the limit; true when done.
@@ -83,10 +84,11 @@ struct LoopbackRig {
   PollLoop loop;
   PosixSocketFactory sockets{loop};
   OffsetClock clock;
-  SyncLog log{settings, clock, gate};
+  Clock& engineClock;
+  SyncLog log{settings, engineClock, gate};
   PumpedWorkerLink link;
   Watchdog watchdog{link};
-  SntpEngine engine{EnginePorts{settings, ui, gate, sockets, clock, log, watchdog}};
+  SntpEngine engine{EnginePorts{settings, ui, gate, sockets, engineClock, log, watchdog}};
 };
 
 }  // namespace quorvane::testing

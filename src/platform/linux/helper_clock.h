@@ -11,7 +11,13 @@ namespace quorvane {
 // bracket around ApplyCorrection has nothing to raise.
 class HelperClock : public Clock {
  public:
-  explicit HelperClock(PrivilegedHelper& helper) : helper_(helper) {}
+  // Reads the system clock.
+  explicit HelperClock(PrivilegedHelper& helper) : HelperClock(helper, systemClock_) {}
+  // Reads `reader` instead (only its reading calls are used): the clock the helper moves, as
+  // this process sees it, e.g. a virtual one for a helper that moves that.
+  HelperClock(PrivilegedHelper& helper, Clock& reader) : helper_(helper), reader_(reader) {}
+  HelperClock(const HelperClock&) = delete;
+  HelperClock& operator=(const HelperClock&) = delete;
 
   NtpSeconds ReadLocalClock() override { return reader_.ReadLocalClock(); }
   NtpSeconds FromSystemTime(int64_t systemUnixNs) override {
@@ -26,8 +32,9 @@ class HelperClock : public Clock {
   void RestoreClockPrivilege() override {}
 
  private:
+  LinuxClock systemClock_;
   PrivilegedHelper& helper_;
-  LinuxClock reader_;
+  Clock& reader_;
 };
 
 }  // namespace quorvane

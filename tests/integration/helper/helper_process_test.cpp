@@ -13,9 +13,11 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <random>
 #include <string>
 #include <vector>
 
+#include "helper/helper_protocol.h"
 #include "platform/linux/capability_drop.h"
 #include "platform/linux/helper_client.h"
 #include "platform/linux/helper_clock.h"
@@ -230,6 +232,49 @@ TEST(HelperProcess, AHelperThatCannotStartAnswersEveryCallWithTheReason) {
     EXPECT_EQ(descriptor, -1);
     EXPECT_EQ(client.HelperProcess(), -1);
   }
+}
+
+// Random, cut and damaged records sent straight to the confined helper: each one is answered
+// with a refusal, and the helper serves on until its peer goes. Even a record that happens to
+// be a well-formed request only meets the kernel's refusal here.
+TEST(HelperProcess, DamagedRecordsAreRefusedAndTheHelperServesOn) {
+  std::vector<std::string> command = ConfinedHelper(false);
+  command.push_back("3");
+  std::vector<char*> argv;
+  for (std::string& part : command) argv.push_back(part.data());
+  argv.push_back(nullptr);
+  int pair[2];
+  ASSERT_EQ(socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, pair), 0);
+  const pid_t helper = fork();
+  if (helper == 0) {
+    if (dup2(pair[1], 3) == 3) execv(argv[0], argv.data());
+    _exit(127);
+  }
+  close(pair[1]);
+  const timeval timeout{2, 0};
+  setsockopt(pair[0], SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+  const uint64_t seed = std::random_device{}();
+  SCOPED_TRACE("seed " + std::to_string(seed));
+  std::mt19937_64 random(seed);
+  for (int round = 0; round < 2000; ++round) {
+    const auto op = static_cast<HelperOp>(1 + random() % 3);
+    const HelperRequestBytes valid = EncodeRequest(
+        {op, static_cast<int64_t>(random()) >> (random() % 64), static_cast<int64_t>(random())});
+    std::vector<std::byte> bytes(valid.begin(), valid.end());
+    if (random() % 2) bytes.resize(random() % 64, std::byte{static_cast<uint8_t>(random())});
+    if (!bytes.empty()) bytes[random() % bytes.size()] ^= std::byte{static_cast<uint8_t>(random())};
+    ASSERT_EQ(send(pair[0], bytes.data(), bytes.size(), 0), static_cast<ssize_t>(bytes.size()));
+    HelperResponseBytes answer{};
+    ASSERT_EQ(recv(pair[0], answer.data(), answer.size(), 0), ssize_t{kHelperResponseSize})
+        << "round " << round;
+    HelperResponse response;
+    ASSERT_EQ(DecodeResponse(answer, response), 0) << "round " << round;
+    ASSERT_NE(response.error, 0) << "round " << round;
+  }
+  close(pair[0]);
+  int status = 0;
+  ASSERT_EQ(waitpid(helper, &status, 0), helper);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 
 TEST(HelperProcess, ItServesOnlyASocketPairItWasGiven) {

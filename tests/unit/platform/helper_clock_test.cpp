@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "fakes/fake_clock.h"
 #include "fakes/fake_privileged_helper.h"
 
 namespace quorvane {
@@ -75,6 +76,18 @@ TEST(HelperClock, TheHelpersRefusalCarriesTheSystemsText) {
     EXPECT_FALSE(result.accepted);
     EXPECT_EQ(result.errorText, std::strerror(error));
   }
+}
+
+TEST(HelperClock, ItReadsTheClockItIsGivenAndStepsOnlyThroughTheHelper) {
+  testing::FakePrivilegedHelper helper;
+  testing::FakeClock reader;
+  HelperClock clock(helper, reader);
+  EXPECT_EQ(clock.ReadLocalClock(), reader.ReadLocalClock());
+  EXPECT_EQ(clock.FromSystemTime(0), reader.ReadLocalClock());
+  EXPECT_EQ(clock.WallSeconds(), reader.WallSeconds());
+  EXPECT_TRUE(clock.ApplyCorrection(kValidRecord, 1.5).accepted);
+  EXPECT_EQ(helper.calls, std::vector<std::string>{"step 1 500000000"});
+  EXPECT_TRUE(reader.steps.empty());
 }
 
 }  // namespace
