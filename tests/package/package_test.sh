@@ -3,8 +3,9 @@
 # the capabilities and the desktop files; run the INSTALLED program for a one-shot sync
 # against a chrony of its own and see the clock change refused with the system's text,
 # through the helper; purge it and check that nothing is left.
-# The box is found by its title, which only a refused clock change shows. Its text cannot be
-# read from outside: Qt copies a message box's text with Ctrl+C on Windows only.
+# The box is found by its title, which only a refused clock change shows. Qt copies a message
+# box's text with Ctrl+C on Windows only, so its text is read off the screen: the window is
+# captured with xwd, enlarged with netpbm and read with tesseract, installed for the test only.
 #
 # Why no step can set the real clock:
 # - the program (and so the helper it starts) runs under setpriv --bounding-set -sys_time
@@ -49,7 +50,7 @@ cleanup() {
   ip netns del "$ns" 2>/dev/null
   if dpkg-query -W quorvane >/dev/null 2>&1; then apt-get purge -y -q quorvane >/dev/null 2>&1; fi
   if [ ${#installed_tools[@]} -gt 0 ]; then
-    apt-get purge -y -q "${installed_tools[@]}" >/dev/null 2>&1
+    apt-get purge -y -q -o DPkg::Lock::Timeout=300 "${installed_tools[@]}" >/dev/null 2>&1
   fi
   rm -rf "$work"
 }
@@ -80,11 +81,33 @@ check "the server list is a conffile" \
 
 installed_packages() { dpkg-query -W -f='${Package}\n' | sort; }
 
-install_tool() {  # package: installed for this test only, purged afterwards with what it pulled
+install_tool() {  # command [package]: installed for this test only, purged afterwards with what it pulled
   command -v "$1" >/dev/null && return 0
   installed_packages >"$work/before.txt"
-  apt-get install -y -q --no-install-recommends "$1" >/dev/null 2>&1 || return 1
+  apt-get install -y -q --no-install-recommends -o DPkg::Lock::Timeout=300 "${2:-$1}" \
+    >/dev/null 2>&1 || return 1
   mapfile -t -O "${#installed_tools[@]}" installed_tools < <(comm -13 "$work/before.txt" <(installed_packages))
+}
+
+# The window's text as OCR reads it: lower case, blanks squeezed. Enlarged and grey first, as
+# tesseract reads small screen type poorly.
+read_window_text() {  # window
+  DISPLAY=$display xwd -silent -id "$1" >"$work/box.xwd" 2>/dev/null || return 1
+  xwdtopnm "$work/box.xwd" 2>/dev/null | ppmtopgm | pamscale 4 >"$work/box.pgm" 2>/dev/null || return 1
+  OMP_THREAD_LIMIT=1 tesseract "$work/box.pgm" stdout 2>/dev/null | tr '[:upper:]' '[:lower:]' |
+    tr -s '[:space:]' ' ' | sed 's/^ //; s/ $//'
+}
+
+# The box may be mapped before its text is drawn, so it is read again until the text shows.
+box_text_shows() {  # window, text in lower case
+  local seen=""
+  for _ in $(seq 10); do
+    seen=$(read_window_text "$1")
+    [[ "$seen" == *"$2"* ]] && break
+    sleep 0.5
+  done
+  echo "  box text read: ${seen:-(nothing)}"
+  [[ "$seen" == *"$2"* ]]
 }
 
 helper_children() {  # the program's children that are the installed helper
@@ -96,7 +119,11 @@ helper_children() {  # the program's children that are the installed helper
 # The installed program, one-shot sync against 127.0.0.1 in the test's own network namespace
 # (and so its own single-instance name), on a virtual display.
 run_installed_program() {
-  install_tool xdotool || { echo "FAIL cannot install xdotool"; failures=$((failures + 1)); return 1; }
+  local tool
+  for tool in xdotool xwd:x11-apps xwdtopnm:netpbm tesseract:tesseract-ocr; do
+    install_tool "${tool%%:*}" "${tool#*:}" ||
+      { echo "FAIL cannot install ${tool#*:}"; failures=$((failures + 1)); return 1; }
+  done
   ip -n "$ns" link set lo up
   ip netns exec "$ns" "$here/../support/chrony.sh" start "$work/chrony" || return 1
   mkdir -p "$work/config/Veltrand"
@@ -122,6 +149,8 @@ run_installed_program() {
   # Only 127.0.0.1, from the profile Veltrand/Quorvane.conf, can answer in the namespace; the
   # kernel refuses the step there with EPERM, "Operation not permitted".
   check "the box \"Failed to Set System Clock\" appeared" test -n "$box"
+  [ -n "$box" ] && check "the box says \"Operation not permitted\"" \
+    box_text_shows "$box" "operation not permitted"
   check "a quorvane-helper child of the program runs" test -n "$(helper_children)"
   kill "$program_pid" 2>/dev/null
   wait "$program_pid" 2>/dev/null
