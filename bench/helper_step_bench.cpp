@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
@@ -51,6 +52,9 @@ class StampedClock : public Clock {
 struct Timings {
   std::vector<double> stepUs;    // decision to step
   std::vector<double> returnUs;  // decision to the answer back in the engine
+  // |virtual - real| after the sync: its error, as the server tells the real time. A step
+  // by an offset lands where it would have landed however late it is made.
+  std::vector<double> residualUs;
 };
 
 // `count` syncs with the step made by `operations`, each from a virtual clock between 4 s
@@ -71,6 +75,7 @@ bool Sync(PrivilegedHelper& operations, bool inProcess, testing::SharedVirtualCl
     if ((shared.state().lastStepPid == getpid()) != inProcess) return false;
     timings.stepUs.push_back((shared.state().lastStepMonotonicNs - clock.decidedNs) / 1e3);
     timings.returnUs.push_back((clock.returnedNs - clock.decidedNs) / 1e3);
+    timings.residualUs.push_back(std::abs(shared.state().offsetNs.load()) / 1e3);
   }
   return true;
 }
@@ -112,6 +117,10 @@ void MeasureSteps(benchmark::State& state, unsigned loadThreads) {
   state.counters["added_median_us"] = Median(helper.stepUs) - Median(inProcess.stepUs);
   state.counters["helper_answer_median_us"] = Median(helper.returnUs);
   state.counters["helper_answer_worst_us"] = Worst(helper.returnUs);
+  state.counters["helper_residual_median_us"] = Median(helper.residualUs);
+  state.counters["helper_residual_worst_us"] = Worst(helper.residualUs);
+  state.counters["in_process_residual_median_us"] = Median(inProcess.residualUs);
+  state.counters["in_process_residual_worst_us"] = Worst(inProcess.residualUs);
   state.counters["first_step_with_start_us"] = first.stepUs.front();
   state.counters["syncs"] = kSyncs;
 }
