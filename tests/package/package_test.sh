@@ -13,7 +13,8 @@
 #   helper's file capability cannot grant it, and a user namespace's capabilities never
 #   reach the clock, which belongs to the initial namespace. The kernel answers EPERM.
 # - chronyd runs with -x, which never touches the clock, in a network namespace made here,
-#   so it serves nobody else and binds no port 123 of this machine.
+#   so it serves nobody else and binds no port 123 of this machine (where no namespace can
+#   be made, on 127.0.0.1:123 only, as the other chrony tests run it).
 # - postinst only runs addgroup, chown, chmod and setcap; apt-get installs nothing else
 #   from the package.
 # Usage: package_test.sh DEB
@@ -124,8 +125,8 @@ run_installed_program() {
     install_tool "${tool%%:*}" "${tool#*:}" ||
       { echo "FAIL cannot install ${tool#*:}"; failures=$((failures + 1)); return 1; }
   done
-  ip -n "$ns" link set lo up
-  ip netns exec "$ns" "$here/../support/chrony.sh" start "$work/chrony" || return 1
+  [ ${#in_ns[@]} -gt 0 ] && ip -n "$ns" link set lo up
+  "${in_ns[@]}" "$here/../support/chrony.sh" start "$work/chrony" || return 1
   mkdir -p "$work/config/Veltrand"
   printf '[Options]\nPrimary_Server=127.0.0.1\nSecondary_Server=127.0.0.1\n' \
     >"$work/config/Veltrand/Quorvane.conf"
@@ -133,7 +134,7 @@ run_installed_program() {
   xvfb_pid=$!
   for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
   display=:$(cat "$work/display")
-  DISPLAY=$display XDG_CONFIG_HOME=$work/config HOME=$work TZ=UTC ip netns exec "$ns" \
+  DISPLAY=$display XDG_CONFIG_HOME=$work/config HOME=$work TZ=UTC "${in_ns[@]}" \
     /usr/bin/setpriv --bounding-set -sys_time -- /usr/bin/unshare --user --map-root-user \
     /usr/bin/quorvane sync >"$work/program.txt" 2>&1 &
   program_pid=$!
@@ -160,12 +161,14 @@ run_installed_program() {
 }
 
 echo "== run the installed program (user namespace, no CAP_SYS_TIME in the bounding set)"
-if ip netns add "$ns" 2>/dev/null; then
-  run_installed_program
-else
-  echo "FAIL cannot make a network namespace for the run"
-  failures=$((failures + 1))
+# A network namespace of its own keeps chrony off this machine's port 123; where none can be
+# made, chrony serves 127.0.0.1:123 here, as for the other chrony tests.
+in_ns=(ip netns exec "$ns")
+if ! ip netns add "$ns" 2>/dev/null; then
+  echo "  (no network namespace can be made here: chrony serves this machine's loopback)"
+  in_ns=()
 fi
+run_installed_program
 "$here/../support/chrony.sh" stop "$work/chrony"
 ip netns del "$ns" 2>/dev/null
 [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" 2>/dev/null
