@@ -30,11 +30,13 @@ constexpr const char* kNoPrivilegeCause =
     "holds that privilege for it.\n"
     "\n"
     "With the installed package, join the group quorvane:\n\n"
-    "    sudo adduser $USER quorvane\n\n"
+    "  sudo adduser $USER quorvane\n\n"
     "then log out, log in again and start Quorvane.\n"
     "\n"
     "In a build tree, grant the privilege to the helper once:\n\n"
-    "    sudo setcap cap_sys_time,cap_net_bind_service=p build/quorvane-helper\n\n"
+    // Continued with a backslash: the box wraps long lines, and a shell takes it whole.
+    "  sudo setcap cap_sys_time,cap_net_bind_service=p \\\n"
+    "      build/quorvane-helper\n\n"
     "and start Quorvane again.";
 
 constexpr const char* kPortInUseCause =
