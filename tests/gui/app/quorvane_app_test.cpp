@@ -225,7 +225,7 @@ TEST_F(QuorvaneAppTest, ListenModeRefusedByTheHelperExplainsHowToGetTheRight) {
   ASSERT_EQ(boxes_.shown.size(), 2u);
   EXPECT_EQ(boxes_.shown[0].text, std::string(kBindErrorPrefix) + "Unknown socket error.");
   EXPECT_EQ(boxes_.shown[1].text, BindFailureExplanation(wsa::kAccess));
-  EXPECT_NE(boxes_.shown[1].text.find("    sudo adduser $USER quorvane\n"), std::string::npos);
+  EXPECT_NE(boxes_.shown[1].text.find("sudo adduser $USER quorvane\n"), std::string::npos);
 }
 
 struct ShowCase {

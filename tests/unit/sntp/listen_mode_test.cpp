@@ -98,7 +98,7 @@ TEST(ListenMode, StartWithPort123TakenShowsBothBoxesOnceAndFallsBackInMemory) {
   };
   const Case cases[] = {
       {wsa::kAddrInUse, " The specified address is already in use.", "(chronyd, ntpd)"},
-      {wsa::kAccess, "Unknown socket error.", "    sudo adduser $USER quorvane\n"},
+      {wsa::kAccess, "Unknown socket error.", "sudo adduser $USER quorvane\n"},
       {wsa::kAddrNotAvail, " The specified address is not available from the local machine.",
        nullptr},
   };
