@@ -9,8 +9,6 @@
 #include <unistd.h>
 
 #include <QApplication>
-#include <QFile>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <algorithm>
 #include <chrono>
@@ -22,9 +20,8 @@
 #include <vector>
 
 #include "app/qt/quorvane_app.h"
+#include "bench_program.h"
 #include "fakes/fake_clock.h"
-#include "fakes/fake_message_boxes.h"
-#include "platform/qt/settings_store.h"
 #include "sntp/sntp_engine.h"
 #include "support/loopback_rig.h"
 #include "ui/main_window.h"
@@ -135,23 +132,9 @@ void Report(const Phase& p, const MeasuringClock& clock) {
 int Listen(int argc, char** argv, int quietS, int floodS) {
   MeasuringClock clock;
   QApplication application(argc, argv);
-  QTemporaryDir dir;
-  const QString conf = dir.filePath("Quorvane.conf");
-  {
-    QFile file(conf);
-    if (!file.open(QIODevice::WriteOnly)) return 2;
-    file.write("[Options]\nSocket_Mode=2\nLogToFile=0\n");
-  }
-  auto store = quorvane::QtSettingsStore::ForFile(conf);
-  quorvane::testing::FakeMessageBoxes boxes;
-  quorvane::QuorvaneSetup setup;
-  setup.clock = &clock;
-  setup.store = store.get();
-  setup.boxes = &boxes;
-  setup.executablePath = dir.path().toStdString() + "/Quorvane";
-  setup.programDirectory = dir.path().toStdString() + "/";
-  setup.instanceName = "quorvane-listen-flood-" + std::to_string(getpid());
-  quorvane::CQuorvaneapp app(1, argv, std::move(setup));
+  BenchProgram program("Socket_Mode=2\nLogToFile=0\n", "quorvane-listen-flood");
+  if (!program.Ready()) return 2;
+  quorvane::CQuorvaneapp app(1, argv, program.Setup(clock));
   if (!app.InitInstance()) return 2;
   auto* timer = app.MainWindow()->findChild<QTimer*>();
   Phase phases[2];
@@ -184,8 +167,9 @@ int Listen(int argc, char** argv, int quietS, int floodS) {
     QCoreApplication::exit(0);
   });
   QCoreApplication::exec();
-  std::printf("boxes shown %zu, mode %d, virtual clock error %lld ms\n", boxes.shown.size(),
-              app.Settings().Socket_Mode, static_cast<long long>(clock.OffsetMs()));
+  std::printf("boxes shown %zu, mode %d, virtual clock error %lld ms\n",
+              program.Boxes().shown.size(), app.Settings().Socket_Mode,
+              static_cast<long long>(clock.OffsetMs()));
   return 0;
 }
 

@@ -4,8 +4,6 @@
 #include <unistd.h>
 
 #include <QApplication>
-#include <QFile>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <chrono>
 #include <cstdio>
@@ -14,9 +12,8 @@
 #include <string>
 
 #include "app/qt/quorvane_app.h"
+#include "bench_program.h"
 #include "fakes/fake_clock.h"
-#include "fakes/fake_message_boxes.h"
-#include "platform/qt/settings_store.h"
 
 namespace {
 
@@ -63,24 +60,11 @@ int main(int argc, char** argv) {
   TimedClock clock;
   clock.mainEntered = Steady::now();
   QApplication application(argc, argv);
-  QTemporaryDir dir;
-  const QString conf = dir.filePath("Quorvane.conf");
+  BenchProgram program("Primary_Server=127.0.0.1\nSecondary_Server=127.0.0.1\nLogToFile=0\n",
+                       "quorvane-first-correction");
+  if (!program.Ready()) return 2;
   {
-    QFile file(conf);
-    if (!file.open(QIODevice::WriteOnly)) return 2;
-    file.write("[Options]\nPrimary_Server=127.0.0.1\nSecondary_Server=127.0.0.1\nLogToFile=0\n");
-  }
-  auto store = quorvane::QtSettingsStore::ForFile(conf);
-  quorvane::testing::FakeMessageBoxes boxes;
-  quorvane::QuorvaneSetup setup;
-  setup.clock = &clock;
-  setup.store = store.get();
-  setup.boxes = &boxes;
-  setup.executablePath = dir.path().toStdString() + "/Quorvane";
-  setup.programDirectory = dir.path().toStdString() + "/";
-  setup.instanceName = "quorvane-first-correction-" + std::to_string(getpid());
-  {
-    quorvane::CQuorvaneapp app(1, argv, std::move(setup));
+    quorvane::CQuorvaneapp app(1, argv, program.Setup(clock));
     QTimer::singleShot(10000, [] { QCoreApplication::exit(1); });
     if (app.Run() != 0 || clock.setCount == 0) {
       std::fprintf(stderr, "no correction within 10 s: is an NTP server on 127.0.0.1:123?\n");
