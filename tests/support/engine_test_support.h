@@ -2,12 +2,14 @@
 
 #include <cmath>
 #include <cstdint>
+#include <variant>
 #include <vector>
 
 #include "app/app_settings.h"
 #include "fakes/fake_clock.h"
 #include "fakes/fake_engine_ui.h"
 #include "fakes/fake_message_boxes.h"
+#include "fakes/fake_settings_store.h"
 #include "fakes/fake_socket.h"
 #include "fakes/fake_worker.h"
 #include "sntp/sntp_engine.h"
@@ -57,6 +59,28 @@ struct EngineRig {
   void AnswerWithOffset(double offset) {
     const NtpSeconds now = clock.ReadLocalClock();
     sockets.Deliver(Reply(engine.State().T1 + offset, now + offset));
+  }
+};
+
+// For the mode tests: poll limit 1 hour, listen limit 10 seconds, 1000 ms broadcast
+// time-out, in `mode` (also stored when it is Listen mode, as a start in it would find).
+struct ModeRig : EngineRig {
+  FakeSettingsStore store;
+  explicit ModeRig(int32_t mode) {
+    settings.MaxCorrectionNum = "1";
+    settings.MaxCorrectionUnit = "Hour(s)";
+    settings.Broadcast_Timeout = 1;
+    settings.Broadcast_Timeout_Unit = "Second(s)";
+    settings.Broadcast_Max_Correction = 10;
+    settings.Broadcast_Max_Correction_Unit = "Second(s)";
+    settings.RecomputeBroadcastTimeout();
+    settings.Socket_Mode = mode;
+    settings.RecomputeCorrectionLimit(gate);
+    if (mode == kListenMode) store.values["Socket_Mode"] = mode;
+  }
+  int32_t StoredMode() const {
+    const auto it = store.values.find("Socket_Mode");
+    return it == store.values.end() ? 0 : std::get<int32_t>(it->second);
   }
 };
 

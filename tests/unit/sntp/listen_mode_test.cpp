@@ -2,31 +2,15 @@
 
 #include <gtest/gtest.h>
 
-#include "fakes/fake_settings_store.h"
 #include "sntp/socket_error_text.h"
 #include "support/engine_test_support.h"
 
 namespace quorvane {
 namespace {
 
-using testing::EngineRig;
-using testing::FakeSettingsStore;
-
 // An engine in listen mode: 1000 ms time-out, poll limit 1 hour, listen limit 10 seconds.
-struct ListenRig : EngineRig {
-  FakeSettingsStore store;
-  ListenRig() {
-    settings.MaxCorrectionNum = "1";
-    settings.MaxCorrectionUnit = "Hour(s)";
-    settings.Broadcast_Timeout = 1;
-    settings.Broadcast_Timeout_Unit = "Second(s)";
-    settings.Broadcast_Max_Correction = 10;
-    settings.Broadcast_Max_Correction_Unit = "Second(s)";
-    settings.RecomputeBroadcastTimeout();
-    settings.Socket_Mode = kListenMode;
-    settings.RecomputeCorrectionLimit(gate);
-    store.values["Socket_Mode"] = kListenMode;
-  }
+struct ListenRig : testing::ModeRig {
+  ListenRig() : ModeRig(kListenMode) {}
   void Ticks(int n) {
     for (int i = 0; i < n; ++i) engine.OnTimerTick();
   }

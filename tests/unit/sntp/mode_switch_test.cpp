@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "fakes/fake_settings_store.h"
 #include "sntp/listen_mode.h"
 #include "sntp/socket_error_text.h"
 #include "support/engine_test_support.h"
@@ -8,27 +7,10 @@
 namespace quorvane {
 namespace {
 
-using testing::EngineRig;
-using testing::FakeSettingsStore;
-
 // Poll limit 1 hour, listen limit 10 seconds, 1000 ms broadcast time-out; poll mode.
-struct SwitchRig : EngineRig {
-  FakeSettingsStore store;
-  SwitchRig() {
-    settings.MaxCorrectionNum = "1";
-    settings.MaxCorrectionUnit = "Hour(s)";
-    settings.Broadcast_Max_Correction = 10;
-    settings.Broadcast_Max_Correction_Unit = "Second(s)";
-    settings.Broadcast_Timeout = 1;
-    settings.Broadcast_Timeout_Unit = "Second(s)";
-    settings.RecomputeBroadcastTimeout();
-    settings.RecomputeCorrectionLimit(gate);
-  }
+struct SwitchRig : testing::ModeRig {
+  SwitchRig() : ModeRig(kPollMode) {}
   ListenMode& listen() { return engine.Listen(); }
-  int32_t StoredMode() {
-    const auto it = store.values.find("Socket_Mode");
-    return it == store.values.end() ? 0 : std::get<int32_t>(it->second);
-  }
 };
 
 TEST(ModeSwitch, LimitInForceAndStoredModeAfterEachSwitch) {
