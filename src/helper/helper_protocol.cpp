@@ -26,6 +26,14 @@ T Get(std::span<const std::byte> bytes, size_t at) {
   return value;
 }
 
+// Both records open alike: magic, version, operation.
+template <size_t N>
+void PutHeader(std::array<std::byte, N>& bytes, HelperOp op) {
+  Put(bytes, kMagicAt, kHelperMagic);
+  Put(bytes, kVersionAt, kHelperVersion);
+  Put(bytes, kOpAt, static_cast<uint16_t>(op));
+}
+
 bool HeaderMatches(std::span<const std::byte> bytes) {
   return Get<uint32_t>(bytes, kMagicAt) == kHelperMagic &&
          Get<uint16_t>(bytes, kVersionAt) == kHelperVersion;
@@ -51,9 +59,7 @@ bool ValuesFit(const HelperRequest& request) {
 
 HelperRequestBytes EncodeRequest(const HelperRequest& request) {
   HelperRequestBytes bytes{};
-  Put(bytes, kMagicAt, kHelperMagic);
-  Put(bytes, kVersionAt, kHelperVersion);
-  Put(bytes, kOpAt, static_cast<uint16_t>(request.op));
+  PutHeader(bytes, request.op);
   Put(bytes, kSecondsAt, request.seconds);
   Put(bytes, kNanosAt, request.nanoseconds);
   return bytes;
@@ -61,9 +67,7 @@ HelperRequestBytes EncodeRequest(const HelperRequest& request) {
 
 HelperResponseBytes EncodeResponse(const HelperResponse& response) {
   HelperResponseBytes bytes{};
-  Put(bytes, kMagicAt, kHelperMagic);
-  Put(bytes, kVersionAt, kHelperVersion);
-  Put(bytes, kOpAt, static_cast<uint16_t>(response.op));
+  PutHeader(bytes, response.op);
   Put(bytes, kErrorAt, response.error);
   return bytes;
 }
