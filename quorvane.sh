@@ -11,7 +11,7 @@ jobs=$(nproc 2>/dev/null || echo 2)
 
 packages=(cmake ninja-build g++ pkg-config googletest libgtest-dev libgmock-dev libbenchmark-dev
           qt6-base-dev libgl-dev libcap-dev libcap2-bin chrony xvfb xauth fonts-liberation
-          clang-format x11-apps dpkg-dev file desktop-file-utils appstream)
+          clang-format x11-apps dpkg-dev file desktop-file-utils appstream lintian)
 
 install_missing() {
   local missing=()

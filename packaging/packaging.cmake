@@ -1,7 +1,8 @@
 # The Debian package: what is installed where, the theme icons and the AppStream data, and
-# CPack's settings. `./quorvane.sh package` builds it. Files sit beside the executable in
-# /opt/quorvane, as the program expects; postinst gives the folder and the helper their
-# group, modes and capabilities (the group does not exist when the package is built).
+# CPack's settings. `./quorvane.sh package` builds it. The program and its helper sit in
+# /usr/lib/quorvane with the marker that sends each user's files to their data folder; every
+# installed file is root's and read-only to others. postinst gives the helper its group, mode
+# and capabilities (the group does not exist when the package is built).
 
 set(QUORVANE_ID example.veltrand.quorvane)
 set(QUORVANE_ICON_SIZES 16 22 24 32 48 64 128 256)
@@ -24,12 +25,16 @@ add_custom_command(OUTPUT ${QUORVANE_ICON_FILES}
                    COMMENT "Rendering the theme icons")
 add_custom_target(quorvane_icons ALL DEPENDS ${QUORVANE_ICON_FILES})
 
-# Debian wants its changelog compressed, and reproducibly (-n: no name or time stamp).
-configure_file(packaging/changelog ${QUORVANE_PACKAGE_DATA}/changelog COPYONLY)
-add_custom_command(OUTPUT ${QUORVANE_PACKAGE_DATA}/changelog.gz
-                   COMMAND gzip -9nkf ${QUORVANE_PACKAGE_DATA}/changelog
-                   DEPENDS ${QUORVANE_PACKAGE_DATA}/changelog)
-add_custom_target(quorvane_changelog ALL DEPENDS ${QUORVANE_PACKAGE_DATA}/changelog.gz)
+# Debian wants its changelog and manual page compressed, and reproducibly (-n: no name or
+# time stamp).
+foreach(doc changelog quorvane.1)
+  configure_file(packaging/${doc} ${QUORVANE_PACKAGE_DATA}/${doc} COPYONLY)
+  add_custom_command(OUTPUT ${QUORVANE_PACKAGE_DATA}/${doc}.gz
+                     COMMAND gzip -9nkf ${QUORVANE_PACKAGE_DATA}/${doc}
+                     DEPENDS ${QUORVANE_PACKAGE_DATA}/${doc})
+endforeach()
+add_custom_target(quorvane_docs ALL DEPENDS ${QUORVANE_PACKAGE_DATA}/changelog.gz
+                                            ${QUORVANE_PACKAGE_DATA}/quorvane.1.gz)
 
 configure_file(src/resources/${QUORVANE_ID}.metainfo.xml.in
                ${QUORVANE_PACKAGE_DATA}/${QUORVANE_ID}.metainfo.xml @ONLY)
@@ -37,13 +42,15 @@ set(QUORVANE_DESKTOP_FILE ${CMAKE_SOURCE_DIR}/src/resources/${QUORVANE_ID}.deskt
 set(QUORVANE_METAINFO_FILE ${QUORVANE_PACKAGE_DATA}/${QUORVANE_ID}.metainfo.xml)
 # The command on the PATH: a link, so that /proc/self/exe, and with it the settings
 # profile's name, stays Quorvane.
-file(CREATE_LINK /opt/quorvane/Quorvane ${QUORVANE_PACKAGE_DATA}/quorvane SYMBOLIC)
+file(CREATE_LINK ../lib/quorvane/Quorvane ${QUORVANE_PACKAGE_DATA}/quorvane SYMBOLIC)
 
-install(TARGETS Quorvane DESTINATION opt/quorvane)
+install(TARGETS Quorvane DESTINATION usr/lib/quorvane)
 # Unpacked without capabilities the helper can do nothing; postinst narrows it to the group.
-install(TARGETS quorvane-helper DESTINATION opt/quorvane)
-install(FILES src/resources/Quorvane.ini DESTINATION opt/quorvane)
+install(TARGETS quorvane-helper DESTINATION usr/lib/quorvane)
+install(FILES packaging/installed-layout DESTINATION usr/lib/quorvane)
+install(FILES src/resources/Quorvane.ini DESTINATION etc/quorvane)
 install(FILES ${QUORVANE_PACKAGE_DATA}/quorvane DESTINATION usr/bin)
+install(FILES ${QUORVANE_PACKAGE_DATA}/quorvane.1.gz DESTINATION usr/share/man/man1)
 install(FILES ${QUORVANE_DESKTOP_FILE} DESTINATION usr/share/applications)
 install(FILES ${QUORVANE_METAINFO_FILE} DESTINATION usr/share/metainfo)
 install(DIRECTORY ${QUORVANE_PACKAGE_DATA}/icons/ DESTINATION usr/share/icons/hicolor)
@@ -55,6 +62,10 @@ set(CPACK_PACKAGE_NAME quorvane)
 set(CPACK_PACKAGE_VENDOR Veltrand)
 set(CPACK_PACKAGE_CONTACT "Veltrand <quorvane@veltrand.example>")
 set(CPACK_PACKAGING_INSTALL_PREFIX /)
+# The program stays 2.0; the package's layout changed, and an upgrade from 2.0 moves its files.
+set(CPACK_PACKAGE_VERSION 2.0.1)
+set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ
+                                                GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "SNTP time synchronization client for the desktop")
 # CPack puts the summary above this as the first line.
@@ -74,7 +85,8 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://www.veltrand.example/)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # setcap in postinst, addgroup there; the rest comes from the shared-library scan.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libcap2-bin, adduser")
-set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_SOURCE_DIR}/packaging/postinst
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_SOURCE_DIR}/packaging/preinst
+                                       ${CMAKE_SOURCE_DIR}/packaging/postinst
                                        ${CMAKE_SOURCE_DIR}/packaging/postrm
                                        ${CMAKE_SOURCE_DIR}/packaging/conffiles)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)

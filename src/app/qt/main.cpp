@@ -6,6 +6,8 @@
 #include "platform/linux/capability_drop.h"
 #include "platform/linux/helper_client.h"
 #include "platform/linux/helper_clock.h"
+#include "platform/linux/program_path.h"
+#include "platform/linux/user_files.h"
 
 int main(int argc, char** argv) {
   // Setting the clock and binding port 123 are the helper's alone. Whatever this file was
@@ -25,6 +27,9 @@ int main(int argc, char** argv) {
   quorvane::QuorvaneSetup setup;
   setup.clock = &clock;
   setup.helper = &helper;
+  // Installed, the log and the server list are the user's own, in the user's data folder.
+  setup.programDirectory = quorvane::UserFilesDirectoryForProgram(
+      quorvane::ProgramDirectoryOf(quorvane::ExecutablePath()));
   quorvane::CQuorvaneapp app(argumentCount, argv, std::move(setup));
   return app.Run();
 }

@@ -8,7 +8,7 @@ namespace quorvane {
 
 inline constexpr const char* kAutostartFileName = "Quorvane.desktop";
 
-// The command the installed package puts on the PATH, a link to /opt/quorvane/Quorvane.
+// The command the installed package puts on the PATH, a link to /usr/lib/quorvane/Quorvane.
 inline constexpr const char* kPackageLauncher = "/usr/bin/quorvane";
 
 // The path the autostart entry starts: the launcher when it resolves to this very executable
