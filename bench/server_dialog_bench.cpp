@@ -18,6 +18,7 @@ struct Scratch {
   std::filesystem::path dir;
   testing::EngineRig engine;
   testing::FakeMessageBoxes boxes;
+  testing::FakeSettingsStore store;
   PosixListFileOps files;
 
   Scratch() {
@@ -36,7 +37,7 @@ struct Scratch {
   std::unique_ptr<CTimeBaseDialog> Open() {
     return std::make_unique<CTimeBaseDialog>(
         "pool.ntp.org", "time.nist.gov",
-        ServerDialogPorts{engine.settings, engine.engine, boxes, files});
+        ServerDialogPorts{engine.settings, store, engine.engine, boxes, files});
   }
 };
 

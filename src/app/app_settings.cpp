@@ -3,6 +3,8 @@
 #include <cctype>
 #include <limits>
 
+#include "app/settings_table.h"
+
 namespace quorvane {
 namespace {
 
@@ -45,32 +47,7 @@ int32_t UnitSeconds(std::string_view unit) {
 
 void AppSettings::Load(SettingsStore& store, MessageBoxes& boxes,
                        std::string_view programDirectory) {
-  Primary_Server = store.ReadString("Primary_Server", kDefaultPrimaryServer);
-  Secondary_Server = store.ReadString("Secondary_Server", kDefaultSecondaryServer);
-  Notify_User = store.ReadInt("Notify_User", 0);
-  MinimizeToTray = store.ReadInt("MinimizeToTray", 1);
-  ForeGroundColor = static_cast<uint32_t>(
-      store.ReadInt("ForeGroundColor", static_cast<int32_t>(kDefaultForeGroundColor)));
-  BackGroundColor = static_cast<uint32_t>(
-      store.ReadInt("BackGroundColor", static_cast<int32_t>(kDefaultBackGroundColor)));
-  IntervalNum = store.ReadString("IntervalNum", "1");
-  IntervalUnit = store.ReadString("IntervalUnit", kUnitHours);
-  MaxCorrectionNum = store.ReadString("MaxCorrectionNum", "1");
-  MaxCorrectionUnit = store.ReadString("MaxCorrectionUnit", kUnitHours);
-  SyncInterval = store.ReadInt("SyncInterval", 3600);
-  RunAtStartup = store.ReadInt("RunAtStartup", 0);
-  StartMinimized = store.ReadInt("StartMinimized", 0);
-  LogToFile = store.ReadInt("LogToFile", 1);
-  Log_Limit_Type = store.ReadInt("Log_Limit_Type", 0);
-  Log_Size_Limit_Number = store.ReadInt("Log_Size_Limit_Number", 0);
-  Log_Time_Limit_Number = store.ReadInt("Log_Time_Limit_Number", 0);
-  Log_Time_Limit_Unit = store.ReadString("Log_Time_Limit_Unit", "Hours");
-  Logs_To_Keep = store.ReadInt("Logs_To_Keep", 0);
-  Socket_Mode = store.ReadInt("Socket_Mode", kPollMode);
-  Broadcast_Timeout = store.ReadInt("Broadcast_Timeout", 1);
-  Broadcast_Timeout_Unit = store.ReadString("Broadcast_Timeout_Unit", kUnitHours);
-  Broadcast_Max_Correction = store.ReadInt("Broadcast_Max_Correction", 1);
-  Broadcast_Max_Correction_Unit = store.ReadString("Broadcast_Max_Correction_Unit", kUnitHours);
+  settings::ForEachKey([&](const auto& key) { this->*key.field = settings::Read(store, key); });
 
   ServerInUse = Primary_Server;
   UsingServer = 1;

@@ -59,7 +59,8 @@ struct AppSettings {
   std::string LogFilePath;
   bool CommandLineSync = false;
 
-  // Reads every key in table order with its default, then works out the derived values.
+  // Reads every key of the settings table (app/settings_table.h) in its order with its default,
+  // then works out the derived values.
   // The program directory comes from the caller (the executable's directory with its
   // trailing separator, or empty).
   void Load(SettingsStore& store, MessageBoxes& boxes, std::string_view programDirectory);

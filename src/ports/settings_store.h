@@ -6,6 +6,10 @@
 
 namespace quorvane {
 
+namespace settings {
+class Access;
+}
+
 // The profile section that holds every setting.
 inline constexpr std::string_view kSettingsSection = "Options";
 
@@ -15,6 +19,11 @@ inline constexpr std::string_view kSettingsSection = "Options";
 class SettingsStore {
  public:
   virtual ~SettingsStore() = default;
+
+ private:
+  // Only the settings table (app/settings_table.h) names keys, so that each is declared once
+  // and a misspelt one does not compile.
+  friend class settings::Access;
   virtual int32_t ReadInt(std::string_view key, int32_t defaultValue) = 0;
   virtual std::string ReadString(std::string_view key, std::string_view defaultValue) = 0;
   virtual void WriteInt(std::string_view key, int32_t value) = 0;

@@ -1,5 +1,7 @@
 #include "server_config/server_dialog_rules.h"
 
+#include "app/settings_table.h"
+
 namespace quorvane {
 
 std::string_view ShownUnit(std::string_view storedUnit) {
@@ -74,14 +76,14 @@ void ApplyServerConfiguration(AppSettings& settings, SettingsStore& store, Messa
   settings.ServerInUse = settings.Primary_Server;
   settings.UsingServer = 1;
   settings.Secondary_Server = secondary;
-  store.WriteInt("Notify_User", settings.Notify_User);
-  store.WriteString("Primary_Server", settings.Primary_Server);
-  store.WriteString("Secondary_Server", settings.Secondary_Server);
-  store.WriteInt("SyncInterval", settings.SyncInterval);
-  store.WriteString("IntervalNum", settings.IntervalNum);
-  store.WriteString("IntervalUnit", settings.IntervalUnit);
-  store.WriteString("MaxCorrectionNum", settings.MaxCorrectionNum);
-  store.WriteString("MaxCorrectionUnit", settings.MaxCorrectionUnit);
+  settings::Save(store, settings, settings::Notify_User);
+  settings::Save(store, settings, settings::Primary_Server);
+  settings::Save(store, settings, settings::Secondary_Server);
+  settings::Save(store, settings, settings::SyncInterval);
+  settings::Save(store, settings, settings::IntervalNum);
+  settings::Save(store, settings, settings::IntervalUnit);
+  settings::Save(store, settings, settings::MaxCorrectionNum);
+  settings::Save(store, settings, settings::MaxCorrectionUnit);
 }
 
 }  // namespace quorvane

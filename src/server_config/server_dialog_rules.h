@@ -33,8 +33,9 @@ const char* UsingServerText(int32_t usingServer);
 // The server that UsingServer names (the primary for any value but 2).
 const std::string& ServerNamedByUsingServer(const AppSettings& settings);
 
-// The Servers command after OK: the correction limit and interval from the dialog's counts,
-// the new servers with the primary in use, and the eight keys written in their order.
+// The Servers dialog's OK once the list file is saved: the correction limit and interval from
+// the dialog's counts, the new servers with the primary in use, and the eight keys written in
+// their order.
 void ApplyServerConfiguration(AppSettings& settings, SettingsStore& store, MessageBoxes& boxes,
                               const std::string& primary, const std::string& secondary);
 

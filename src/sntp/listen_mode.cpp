@@ -1,5 +1,6 @@
 #include "sntp/listen_mode.h"
 
+#include "app/settings_table.h"
 #include "sntp/socket_error_text.h"
 
 namespace quorvane {
@@ -102,7 +103,7 @@ void ListenMode::OnListenTick() {
 
 void ListenMode::PollModeCommand(SettingsStore& store) {
   settings_.Socket_Mode = kPollMode;
-  store.WriteInt("Socket_Mode", kPollMode);
+  settings::Write(store, settings::Socket_Mode, kPollMode);
   poll_.FinishAttempt();
   settings_.RecomputeCorrectionLimit(boxes_);
   ui_.UpdateModeUi();
@@ -118,7 +119,7 @@ void ListenMode::ListenModeCommand(bool accepted, SettingsStore& store) {
     poll_.FinishAttempt();
     if (OpenListeningSocket()) {
       settings_.Socket_Mode = kListenMode;
-      store.WriteInt("Socket_Mode", kListenMode);
+      settings::Write(store, settings::Socket_Mode, kListenMode);
       settings_.RecomputeCorrectionLimit(boxes_);
       ui_.ShowStatus(kListenSavedText);
     } else {

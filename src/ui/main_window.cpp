@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <algorithm>
 
+#include "app/settings_table.h"
 #include "ui/app_icon.h"
 #include "ui/color_commands.h"
 #include "ui/help_commands.h"
@@ -213,10 +214,10 @@ void CMainWindow::Teardown() {
   if (tornDown_) return;
   tornDown_ = true;
   if (engine_ != nullptr) engine_->DiscardSocket();
-  store_.WriteInt("StartMinimized", settings_.StartMinimized);
-  store_.WriteInt("MinimizeToTray", settings_.MinimizeToTray);
-  store_.WriteInt("ForeGroundColor", static_cast<int32_t>(display_.ForeGroundColor()));
-  store_.WriteInt("BackGroundColor", static_cast<int32_t>(display_.BackGroundColor()));
+  settings::Save(store_, settings_, settings::StartMinimized);
+  settings::Save(store_, settings_, settings::MinimizeToTray);
+  settings::Write(store_, settings::ForeGroundColor, display_.ForeGroundColor());
+  settings::Write(store_, settings::BackGroundColor, display_.BackGroundColor());
 }
 
 void CMainWindow::Tick() {

@@ -3,6 +3,7 @@
 #include <QMainWindow>
 #include <QSystemTrayIcon>
 
+#include "app/settings_table.h"
 #include "platform/linux/autostart.h"
 #include "ui/app_icon.h"
 #include "ui/command_ids.h"
@@ -46,7 +47,7 @@ void TrayState::ToggleMinimizeToTray() {
 void TrayState::ToggleStartMinimized() {
   settings_.StartMinimized = settings_.StartMinimized == 0 ? 1 : 0;
   menus_.SetChecked(cmd::kStartMinimized, settings_.StartMinimized == 1);
-  store_.WriteInt("StartMinimized", settings_.StartMinimized);
+  settings::Save(store_, settings_, settings::StartMinimized);
 }
 
 void TrayState::ToggleRunAtStartup() {
@@ -58,7 +59,7 @@ void TrayState::ToggleRunAtStartup() {
     RemoveAutostartEntry(AutostartDirectory());
   }
   menus_.SetChecked(cmd::kRunAtStartup, settings_.RunAtStartup == 1);
-  store_.WriteInt("RunAtStartup", settings_.RunAtStartup);
+  settings::Save(store_, settings_, settings::RunAtStartup);
 }
 
 void TrayState::ShowIcon() {

@@ -11,6 +11,7 @@
 #include <QRegularExpressionValidator>
 #include <optional>
 
+#include "app/settings_table.h"
 #include "logging/log_limits.h"
 #include "logging/log_statistics.h"
 #include "logging/qt/source_list.h"
@@ -288,26 +289,26 @@ void CLoggingDialog::OnOK() {
   AppSettings& s = ctx_.settings;
   SettingsStore& store = ctx_.store;
   s.LogToFile = logToFile_->isChecked() ? 1 : 0;
-  store.WriteInt("LogToFile", s.LogToFile);
+  settings::Save(store, s, settings::LogToFile);
   if (s.LogToFile == 0) {
     QDialog::accept();
     return;
   }
-  store.WriteInt("Log_Limit_Type", s.Log_Limit_Type);
+  settings::Save(store, s, settings::Log_Limit_Type);
   if (s.Log_Limit_Type == kLogSizeLimit) {
     if (const auto n = FieldNumber(sizeNumber_)) s.Log_Size_Limit_Number = *n;
-    store.WriteInt("Log_Size_Limit_Number", s.Log_Size_Limit_Number);
+    settings::Save(store, s, settings::Log_Size_Limit_Number);
   }
   if (s.Log_Limit_Type == kLogTimeLimit) {
     if (const auto n = FieldNumber(timeNumber_)) s.Log_Time_Limit_Number = *n;
-    store.WriteInt("Log_Time_Limit_Number", s.Log_Time_Limit_Number);
+    settings::Save(store, s, settings::Log_Time_Limit_Number);
     s.Log_Time_Limit_Unit =
         timeUnit_->currentIndex() < 0 ? std::string() : timeUnit_->currentText().toStdString();
-    store.WriteString("Log_Time_Limit_Unit", s.Log_Time_Limit_Unit);
+    settings::Save(store, s, settings::Log_Time_Limit_Unit);
   }
   if (s.Log_Limit_Type == kLogSizeLimit || s.Log_Limit_Type == kLogTimeLimit) {
     if (const auto n = FieldNumber(backups_)) s.Logs_To_Keep = *n;
-    store.WriteInt("Logs_To_Keep", s.Logs_To_Keep);
+    settings::Save(store, s, settings::Logs_To_Keep);
   }
   QDialog::accept();
 }

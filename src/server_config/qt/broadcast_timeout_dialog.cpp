@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 
+#include "app/settings_table.h"
 #include "sntp/sntp_engine.h"
 #include "ui/help_dialogs.h"
 
@@ -133,13 +134,13 @@ void CBroadcastTimeoutDlg::OnOK() {
   AppSettings& s = ctx_.settings;
   SettingsStore& store = ctx_.store;
   if (const auto n = DecimalPrefix(timeout_->text())) s.Broadcast_Timeout = *n;
-  store.WriteInt("Broadcast_Timeout", s.Broadcast_Timeout);
+  settings::Save(store, s, settings::Broadcast_Timeout);
   s.Broadcast_Timeout_Unit = timeoutUnit_->currentText().toStdString();
-  store.WriteString("Broadcast_Timeout_Unit", s.Broadcast_Timeout_Unit);
+  settings::Save(store, s, settings::Broadcast_Timeout_Unit);
   if (const auto n = DecimalPrefix(maxCorrection_->text())) s.Broadcast_Max_Correction = *n;
-  store.WriteInt("Broadcast_Max_Correction", s.Broadcast_Max_Correction);
+  settings::Save(store, s, settings::Broadcast_Max_Correction);
   s.Broadcast_Max_Correction_Unit = maxCorrectionUnit_->currentText().toStdString();
-  store.WriteString("Broadcast_Max_Correction_Unit", s.Broadcast_Max_Correction_Unit);
+  settings::Save(store, s, settings::Broadcast_Max_Correction_Unit);
   s.RecomputeCorrectionLimit(ctx_.boxes);
   s.RecomputeBroadcastTimeout();
   // Listen mode about to start counts from zero; listen mode already running goes on.

@@ -10,9 +10,10 @@ namespace quorvane {
 
 void RunServersCommand(const ServersCommandPorts& ports) {
   AppSettings& settings = ports.settings;
-  CTimeBaseDialog dialog(settings.Primary_Server, settings.Secondary_Server,
-                         ServerDialogPorts{settings, ports.engine, ports.boxes, ports.files},
-                         ports.owner);
+  CTimeBaseDialog dialog(
+      settings.Primary_Server, settings.Secondary_Server,
+      ServerDialogPorts{settings, ports.store, ports.engine, ports.boxes, ports.files},
+      ports.owner);
   ports.engine.SetServerDialogOpen(true);
   ports.ui.SetServerTestListener(&dialog);
   const int result = dialog.exec();
@@ -23,9 +24,6 @@ void RunServersCommand(const ServersCommandPorts& ports) {
     settings.ServerInUse = ServerNamedByUsingServer(settings);
     return;
   }
-  ApplyServerConfiguration(settings, ports.store, ports.boxes, dialog.PrimaryServer(),
-                           dialog.SecondaryServer());
-  ports.engine.ClearFailoverSinceReply();
   ports.ui.PutStatus(kServerConfigSavedText);
 }
 

@@ -24,8 +24,9 @@ struct ServersCommandPorts {
 };
 
 // The Servers command: runs the Server Configuration dialog, during which the timer starts
-// no poll, and applies what OK took. Cancel takes nothing and points the engine back at the
-// server it was using, not at an address a test left behind.
+// no poll; the dialog's OK applies and writes everything, and the command reports it. Cancel
+// takes nothing and points the engine back at the server it was using, not at an address a
+// test left behind.
 void RunServersCommand(const ServersCommandPorts& ports);
 
 // Makes the window's Servers command run the dialog on real files.

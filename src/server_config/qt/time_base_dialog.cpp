@@ -226,6 +226,8 @@ void CTimeBaseDialog::accept() {
   s.IntervalNum = StoredIntervalCount(Bytes(c_.intervalCount->text()), s.IntervalUnit);
   s.MaxCorrectionNum = StoredCorrectionCount(Bytes(c_.correctionCount->text()));
   SaveServerLists(listPath_, tempPath_, ListsShown(), ports_.files, ports_.boxes);
+  ApplyServerConfiguration(s, ports_.store, ports_.boxes, primary_, secondary_);
+  ports_.engine.ClearFailoverSinceReply();
   QDialog::accept();
 }
 

@@ -5,6 +5,7 @@
 
 #include "app/app_settings.h"
 #include "ports/message_boxes.h"
+#include "ports/settings_store.h"
 #include "server_config/list_file_ops.h"
 #include "server_config/qt/server_dialog_template.h"
 #include "server_config/server_list.h"
@@ -25,14 +26,15 @@ inline constexpr const char* kNoTimeText = "    --------";
 // What the dialog works with besides its own controls.
 struct ServerDialogPorts {
   AppSettings& settings;
-  SntpEngine& engine;  // runs the server tests
+  SettingsStore& store;
+  SntpEngine& engine;  // runs the server tests; told of new servers on OK
   MessageBoxes& boxes;
   ListFileOps& files;
 };
 
 // Server Configuration: the poll servers, interval, correction limit and failure notice,
 // the standard and custom server lists, and tests of either server field. OK takes the
-// fields into the settings and saves the lists; Cancel takes nothing.
+// fields into the settings, saves the lists and then writes the settings; Cancel takes nothing.
 class CTimeBaseDialog : public QDialog, public ServerTestListener {
   Q_OBJECT
 
@@ -46,8 +48,8 @@ class CTimeBaseDialog : public QDialog, public ServerTestListener {
 
   void TestSucceeded() override;
   void TestFailed() override;
-  // OK: the fields into the settings, the lists to the file; closes accepted whatever the
-  // save met.
+  // OK: the fields into the settings, the lists to the file, then the eight keys to the
+  // store, all before the dialog closes; it closes accepted whatever the save met.
   void accept() override;
 
  protected:

@@ -22,6 +22,7 @@ struct DialogRig {
   TempDir dir;
   EngineRig engine;
   FakeMessageBoxes boxes;
+  FakeSettingsStore store;
   PosixListFileOps files;
   std::unique_ptr<CTimeBaseDialog> dialog;
 
@@ -40,8 +41,9 @@ struct DialogRig {
   }
   CTimeBaseDialog& Make() {
     AppSettings& s = engine.settings;
-    dialog = std::make_unique<CTimeBaseDialog>(s.Primary_Server, s.Secondary_Server,
-                                               ServerDialogPorts{s, engine.engine, boxes, files});
+    dialog =
+        std::make_unique<CTimeBaseDialog>(s.Primary_Server, s.Secondary_Server,
+                                          ServerDialogPorts{s, store, engine.engine, boxes, files});
     engine.engine.SetServerDialogOpen(true);
     engine.ui.onTestSucceeded = [this] { dialog->TestSucceeded(); };
     engine.ui.onTestFailed = [this] { dialog->TestFailed(); };

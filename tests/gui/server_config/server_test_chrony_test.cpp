@@ -4,6 +4,7 @@
 #include <QPushButton>
 #include <cstdlib>
 
+#include "fakes/fake_settings_store.h"
 #include "server_config/qt/time_base_dialog.h"
 #include "support/loopback_rig.h"
 
@@ -18,8 +19,9 @@ constexpr int64_t kBehindMs = -5000;
 struct ChronyDialog {
   LoopbackRig rig{kBehindMs};
   PosixListFileOps files;
+  FakeSettingsStore store;
   CTimeBaseDialog dialog{rig.settings.Primary_Server, rig.settings.Secondary_Server,
-                         ServerDialogPorts{rig.settings, rig.engine, rig.boxes, files}};
+                         ServerDialogPorts{rig.settings, store, rig.engine, rig.boxes, files}};
   ChronyDialog() {
     rig.engine.SetServerDialogOpen(true);
     rig.ui.onTestSucceeded = [this] { dialog.TestSucceeded(); };
