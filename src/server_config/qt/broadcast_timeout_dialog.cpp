@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 
+#include "server_config/qt/dialog_access.h"
 #include "sntp/sntp_engine.h"
 #include "ui/help_dialogs.h"
 
@@ -118,6 +119,7 @@ void CBroadcastTimeoutDlg::BuildControls() {
   connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
   // Stands even if the dialog is then cancelled.
   connect(restart_, &QPushButton::clicked, this, [this] { ctx_.BroadcastTickCount = 0; });
+  MakeBroadcastTimeoutDialogAccessible(*this);
 }
 
 void CBroadcastTimeoutDlg::OnInitDialog() {

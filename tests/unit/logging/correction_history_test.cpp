@@ -127,7 +127,7 @@ TEST(CorrectionHistory, DriftTextGivesRateSpanAndCount) {
   EXPECT_EQ(fit.spanSeconds, 24 * 3600);
   EXPECT_EQ(DriftText(fit),
             "Drift: +12.000 s per day (+138.89 ppm): the clock loses time. "
-            "From 23 successful corrections over 1 days 0 hours.");
+            "From 23 successful corrections over 1 day 0 hours.");
 }
 
 TEST(CorrectionHistory, NotEnoughCorrectionsForADrift) {
