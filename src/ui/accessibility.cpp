@@ -19,7 +19,9 @@ class NamedListAccessible : public QAccessibleWidget {
 
   QString text(QAccessible::Text t) const override {
     if (t == QAccessible::Value) return List()->currentText();
-    return QAccessibleWidget::text(t);
+    const QString text = QAccessibleWidget::text(t);
+    // Unnamed, it says its entry, as Qt's own interface does.
+    return t == QAccessible::Name && text.isEmpty() ? List()->currentText() : text;
   }
   int childCount() const override { return 1; }
   QAccessibleInterface* child(int index) const override {
@@ -57,8 +59,7 @@ class TimeBandAccessible : public QAccessibleWidget {
 QAccessibleInterface* MakeInterface(const QString&, QObject* object) {
   if (auto* band = qobject_cast<TimeBand*>(object)) return new TimeBandAccessible(band);
   if (auto* list = qobject_cast<QComboBox*>(object)) {
-    if (list->accessibleName().isEmpty() || list->isEditable()) return nullptr;
-    return new NamedListAccessible(list);
+    return list->isEditable() ? nullptr : new NamedListAccessible(list);
   }
   auto* widget = qobject_cast<QWidget*>(object);
   const QVariant role = widget != nullptr ? widget->property(kRoleProperty) : QVariant();
@@ -89,6 +90,12 @@ bool LinkLabel(QWidget& window, const QString& labelText, QWidget* control) {
 void NameList(QComboBox* list, const QString& name) {
   InstallAccessibleInterfaces();
   list->setAccessibleName(name);
+  // Filling the list already made Qt's interface for it, which ignores the name: ours
+  // replaces it.
+  QAccessibleInterface* made = QAccessible::queryAccessibleInterface(list);
+  if (made != nullptr && dynamic_cast<NamedListAccessible*>(made) == nullptr) {
+    QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(made));
+  }
 }
 
 void SetAccessibleRole(QWidget* widget, QAccessible::Role role) {

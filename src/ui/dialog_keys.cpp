@@ -35,6 +35,11 @@ class RadioGroupKeys : public QObject {
     for (QRadioButton* button : buttons_) {
       button->installEventFilter(this);
       connect(button, &QRadioButton::toggled, this, &RadioGroupKeys::UpdateTabStop);
+      // The dialog may disable and enable the group while it handles the click, which sends
+      // the focus elsewhere: it comes back to the button chosen.
+      connect(button, &QRadioButton::clicked, this, [button] {
+        if (button->isEnabled()) button->setFocus(Qt::OtherFocusReason);
+      });
     }
     UpdateTabStop();
   }

@@ -64,7 +64,7 @@ CCorrectionHistoryWindow::CCorrectionHistoryWindow(const std::string& logPath, M
   connect(close, &QPushButton::clicked, this, &QDialog::accept);
 
   auto* buttons = new QHBoxLayout;
-  buttons->addWidget(new QLabel("Drag across the chart to zoom in.", this));
+  buttons->addWidget(new QLabel("Drag across the chart, or press + and -, to zoom in.", this));
   buttons->addStretch(1);
   buttons->addWidget(whole);
   buttons->addWidget(save);

@@ -61,6 +61,8 @@ void MakeLoggingDialogAccessible(QDialog& dialog) {
       ->setAccessibleName(QStringLiteral("Size limit in Mega Bytes"));
   Find<QWidget>(dialog, "timeLimitEdit")->setAccessibleName(QString::fromLatin1(kTimeLimitName));
   NameList(Find<QComboBox>(dialog, "timeUnitCombo"), QStringLiteral("Time limit unit"));
+  // A list view takes no name from its label, nor the relation.
+  Find<QWidget>(dialog, "sourceList")->setAccessibleName(QStringLiteral("Servers Used"));
   NameArrows(dialog, "timeLimitUpDown", kTimeLimitName);
   NameArrows(dialog, "backupsUpDown", kBackupsName);
   MakeRadioGroup({Find<QRadioButton>(dialog, "noLimitRadio"),

@@ -12,6 +12,7 @@
 #include "fakes/fake_message_boxes.h"
 #include "gui/screenshot_support.h"
 #include "logging/log_entry.h"
+#include "logging/qt/correction_chart.h"
 #include "logging/qt/correction_history_window.h"
 #include "support/log_test_files.h"
 

@@ -142,7 +142,7 @@ TEST(AccessibilityTree, ControlsWithoutASingleLabelSayWhatTheyAre) {
   };
   const Case cases[] = {
       {"main window", "progressBar", QAccessible::ProgressBar, "Progress", nullptr},
-      {"Servers", "intervalUnitList", QAccessible::ComboBox, "Sync Interval unit", "Minute(s)"},
+      {"Servers", "intervalUnitList", QAccessible::ComboBox, "Sync Interval unit", "Hour(s)"},
       {"Servers", "standardServerList", QAccessible::ComboBox, "Standard Servers", ""},
       {"Servers", "primaryStatusField", QAccessible::EditableText, "Primary test status",
        "Untested"},
@@ -153,7 +153,7 @@ TEST(AccessibilityTree, ControlsWithoutASingleLabelSayWhatTheyAre) {
       {"Logging & Statistics", "timeUnitCombo", QAccessible::ComboBox, "Time limit unit", nullptr},
       {"Logging & Statistics", "timeLimitEdit", QAccessible::EditableText, "Time limit", nullptr},
       {"Correction History", "correctionChart", QAccessible::Chart,
-       "Drift: +0.000 s per day (+0.00 ppm): the clock loses time. "
+       "Drift: +12.000 s per day (+138.89 ppm): the clock loses time. "
        "From 10 successful corrections over 9 hours 0 minutes.",
        nullptr},
   };

@@ -15,8 +15,8 @@ namespace quorvane::testing {
 namespace {
 
 // One dialog on its rig, and what it has changed so far.
-struct Run {
-  virtual ~Run() = default;
+struct DialogRun {
+  virtual ~DialogRun() = default;
   virtual QDialog& Dialog() = 0;
   // What the dialog changed outside itself: files, stored settings, the engine.
   virtual std::string Effects() = 0;
@@ -48,7 +48,7 @@ std::string Joined(const std::vector<std::string>& keys) {
   return out;
 }
 
-struct ServersRun : Run {
+struct ServersRun : DialogRun {
   DialogRig rig;
   ServersRun() {
     rig.WriteList("standard,std.example\r\ncustom,cus.example\r\n");
@@ -64,7 +64,7 @@ struct ServersRun : Run {
   }
 };
 
-struct BroadcastRun : Run {
+struct BroadcastRun : DialogRun {
   BroadcastRig rig;
   BroadcastRun() {
     rig.engine.MutableState().BroadcastTickCount = 5;
@@ -78,7 +78,7 @@ struct BroadcastRun : Run {
   }
 };
 
-struct LoggingRun : Run {
+struct LoggingRun : DialogRun {
   LoggingRig rig;
   LoggingRun() {
     rig.settings.Logs_To_Keep = 2;
@@ -98,7 +98,7 @@ struct LoggingRun : Run {
 
 struct DialogKind {
   const char* name;
-  std::function<std::unique_ptr<Run>()> make;
+  std::function<std::unique_ptr<DialogRun>()> make;
 };
 
 const DialogKind kServers{"Servers", [] { return std::make_unique<ServersRun>(); }};
@@ -137,9 +137,9 @@ TEST(DialogKeys, EnterOnAFocusedPushButtonPressesThatButton) {
       {kLogging, "rotateLogsButton", "open"},
   };
   for (const Case& c : cases) {
-    const std::unique_ptr<Run> clicked = c.dialog.make();
+    const std::unique_ptr<DialogRun> clicked = c.dialog.make();
     clicked->Dialog().findChild<QPushButton*>(c.button)->click();
-    const std::unique_ptr<Run> entered = c.dialog.make();
+    const std::unique_ptr<DialogRun> entered = c.dialog.make();
     entered->Dialog().findChild<QPushButton*>(c.button)->setFocus(Qt::TabFocusReason);
     Press(Qt::Key_Return);
     std::cout << c.dialog.name << " / " << c.button << " / Enter: " << entered->outcome << "\n";
@@ -171,7 +171,7 @@ TEST(DialogKeys, EnterElsewherePressesOkAndEscapeCancels) {
       {kLogging, "clearLogButton", Qt::Key_Escape, "rejected"},
   };
   for (const Case& c : cases) {
-    const std::unique_ptr<Run> run = c.dialog.make();
+    const std::unique_ptr<DialogRun> run = c.dialog.make();
     run->Dialog().findChild<QWidget*>(c.control)->setFocus(Qt::TabFocusReason);
     Press(c.key);
     EXPECT_EQ(run->outcome, c.outcome) << c.dialog.name << " " << c.control << " " << c.key;
@@ -253,7 +253,7 @@ TEST(DialogKeys, TabVisitsTheTemplateOrderWithResultsAndOneStopPerRadioGroup) {
         "sourceList"}},
   };
   for (const Case& c : cases) {
-    const std::unique_ptr<Run> run = c.dialog.make();
+    const std::unique_ptr<DialogRun> run = c.dialog.make();
     EXPECT_EQ(TabRound(run->Dialog()), c.order) << c.dialog.name;
   }
 }
