@@ -4,6 +4,7 @@ reader does. Opens each dialog and the history window through their menu items, 
 window the interactive controls, those without a name, the fields, and the fields with
 neither a labelled-by relation nor a name, prints a table and closes each window again.
 Exits 1 when any interactive control is unnamed or any field unlabelled."""
+import re
 import sys
 import time
 
@@ -96,6 +97,21 @@ def count(node, counts, depth=0):
         count(child, counts, depth + 1)
 
 
+def spot_names(node, out, depth=0):
+    """The names read from outside for the controls named without a label beside them."""
+    if node is None or depth > 40:
+        return
+    role = node.get_role()
+    if role in (R.COMBO_BOX, R.PROGRESS_BAR, R.CHART, R.LABEL) and role != R.MENU:
+        name = node.get_name() or ""
+        if role != R.LABEL or re.match(r"\d\d:\d\d:\d\d ", name):
+            out.append(f"{role.value_nick}: {name!r}")
+    if role == R.COMBO_BOX:
+        return
+    for child in children(node):
+        spot_names(child, out, depth + 1)
+
+
 def press(node):
     """Runs a control's first action. A modal window answers only when it closes, so the
     call is left to time out while the window is read."""
@@ -117,6 +133,8 @@ def main():
     counts = dict(controls=0, unnamed=0, fields=0, labelled=0, unlabelled=0)
     count(main_window, counts)
     rows.append(("main window", counts))
+    spots = []
+    spot_names(main_window, spots)
     for title, item, close in WINDOWS:
         menu_item = find_named(main_window, R.MENU_ITEM, item)
         if menu_item is None:
@@ -130,6 +148,7 @@ def main():
         counts = dict(controls=0, unnamed=0, fields=0, labelled=0, unlabelled=0)
         count(window, counts)
         rows.append((title, counts))
+        spot_names(window, spots)
         press(find_named(window, R.PUSH_BUTTON, close))
         wait_for(lambda: None if find_window(app, title) else True, 10)
     print("| window | interactive controls | without a name | fields | labelled-by | "
@@ -138,6 +157,9 @@ def main():
     for title, c in rows:
         print(f"| {title} | {c['controls']} | {c['unnamed']} | {c['fields']} | "
               f"{c['labelled']} | {c['unlabelled']} |")
+    print("\nNames read from outside for controls without a single label beside them:")
+    for line in spots:
+        print("  " + line)
     bad = sum(c["unnamed"] + c["unlabelled"] for _, c in rows)
     return 1 if bad else 0
 
