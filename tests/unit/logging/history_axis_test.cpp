@@ -46,8 +46,7 @@ TEST(HistoryAxis, TicksFallOnRoundLocalDatesWithLabelsThatNeverOverlap) {
   const Case cases[] = {
       {"ten minutes", "UTC", 2026, 12, 8, 10, 0, 600, "10:00", "10:01"},
       {"one day", "UTC", 2026, 12, 8, 1, 30, 86400, "03:00", "06:00"},
-      {"one day into summer time", "Europe/Berlin", 2026, 3, 28, 12, 0, 86400, "12:00",
-       "18:00"},
+      {"one day into summer time", "Europe/Berlin", 2026, 3, 28, 12, 0, 86400, "12:00", "18:00"},
       {"one day in 1950", "Europe/Berlin", 1950, 6, 1, 1, 30, 86400, "03:00", "06:00"},
       {"one year: quarters", "UTC", 2026, 3, 15, 0, 0, 365 * 86400, "2026/04", "2026/07"},
       {"thirty years", "UTC", 1990, 6, 1, 0, 0, 946728000, "1992", "1994"},
