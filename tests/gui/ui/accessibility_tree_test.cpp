@@ -118,8 +118,6 @@ TEST(AccessibilityTree, ControlsWithoutASingleLabelSayWhatTheyAre) {
       {"Servers", "standardServerList", QAccessible::ComboBox, "Standard Servers", ""},
       {"Servers", "primaryStatusField", QAccessible::EditableText, "Primary test status",
        "Untested"},
-      {"Servers", "primaryRequestField", QAccessible::EditableText,
-       "Request Travel Time:", nullptr},
       {"Broadcast Timeout", "timeoutUnitCombo", QAccessible::ComboBox, "Broadcast Timeout unit",
        "Hour(s)"},
       {"Logging & Statistics", "timeUnitCombo", QAccessible::ComboBox, "Time limit unit", nullptr},
