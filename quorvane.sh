@@ -11,7 +11,8 @@ jobs=$(nproc 2>/dev/null || echo 2)
 
 packages=(cmake ninja-build g++ pkg-config googletest libgtest-dev libgmock-dev libbenchmark-dev
           qt6-base-dev libgl-dev libcap-dev libcap2-bin chrony xvfb xauth fonts-liberation
-          clang-format x11-apps dpkg-dev file desktop-file-utils appstream lintian)
+          clang-format x11-apps dpkg-dev file desktop-file-utils appstream lintian
+          at-spi2-core dbus python3-gi gir1.2-atspi-2.0)
 
 install_missing() {
   local missing=()

@@ -26,4 +26,11 @@ std::optional<int64_t> FromLocalCalendar(int year, int month, int day, int hour,
 // and "%B" the English month name.
 std::string FormatLocalTime(int64_t unixSeconds, const char* pattern);
 
+// The same conversions over the whole range the C library covers, times before 1970
+// included. Only the Correction History uses them: it shows old entries that the sync
+// log's own rules (above) pass over.
+std::optional<std::tm> ToLocalCalendarAnyYear(int64_t unixSeconds);
+std::optional<int64_t> FromLocalCalendarAnyYear(int year, int month, int day, int hour, int minute,
+                                                int second);
+
 }  // namespace quorvane

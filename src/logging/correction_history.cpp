@@ -103,17 +103,15 @@ int64_t SetStepsAside(const RunningSum& in, std::vector<double>& cleaned) {
   return steps;
 }
 
+// "1 day", "2 days".
+std::string Counted(int64_t count, const char* unit) {
+  return std::to_string(count) + " " + unit + (count == 1 ? "" : "s");
+}
+
 std::string SpanText(int64_t seconds) {
-  char text[64];
   const int64_t hours = seconds / 3600;
-  if (hours >= 24) {
-    std::snprintf(text, sizeof text, "%lld days %lld hours", static_cast<long long>(hours / 24),
-                  static_cast<long long>(hours % 24));
-  } else {
-    std::snprintf(text, sizeof text, "%lld hours %lld minutes", static_cast<long long>(hours),
-                  static_cast<long long>(seconds % 3600 / 60));
-  }
-  return text;
+  if (hours >= 24) return Counted(hours / 24, "day") + " " + Counted(hours % 24, "hour");
+  return Counted(hours, "hour") + " " + Counted(seconds % 3600 / 60, "minute");
 }
 
 }  // namespace
@@ -136,10 +134,11 @@ std::optional<int64_t> CorrectionHistoryBuilder::Instant(int32_t date, int32_t c
   const int h = clock / 10000, mi = clock / 100 % 100, s = clock % 100;
   if (date != cachedDate_ || h != cachedHour_) {
     cachedDate_ = -1;
-    const std::optional<int64_t> start = FromLocalCalendar(y, mo, d, h, 0, 0);
-    const std::optional<int64_t> end = FromLocalCalendar(y, mo, d, h, 59, 59);
+    const std::optional<int64_t> start = FromLocalCalendarAnyYear(y, mo, d, h, 0, 0);
+    const std::optional<int64_t> end = FromLocalCalendarAnyYear(y, mo, d, h, 59, 59);
     // An hour in which daylight saving begins or ends is converted entry by entry.
-    if (!start || !end || *end - *start != 3599) return FromLocalCalendar(y, mo, d, h, mi, s);
+    if (!start || !end || *end - *start != 3599)
+      return FromLocalCalendarAnyYear(y, mo, d, h, mi, s);
     cachedDate_ = date;
     cachedHour_ = h;
     cachedHourStart_ = *start;

@@ -115,6 +115,7 @@ EngineWidgets CMainWindow::BuildStatusBar() {
   progress->setRange(0, kProgressMax);
   progress->setValue(0);
   progress->setTextVisible(false);
+  progress->setAccessibleName(QStringLiteral("Progress"));
   progress->setFixedWidth(bar->fontMetrics().horizontalAdvance(QStringLiteral("XXXXXXXXXXXX")));
   bar->addPermanentWidget(progress);
   statusText_ = status;

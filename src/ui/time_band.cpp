@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "app/local_time.h"
+#include "ui/accessibility.h"
 
 namespace quorvane {
 
@@ -47,6 +48,7 @@ TimeBand::TimeBand(const TimeDisplay& display, Clock& clock, QWidget* parent)
       background_(ColorFromColorRef(display.BackGroundColor())) {
   // The pixmap covers every pixel, so Qt need not clear the widget first.
   setAttribute(Qt::WA_OpaquePaintEvent);
+  InstallAccessibleInterfaces();
 }
 
 void TimeBand::resizeEvent(QResizeEvent* e) {
@@ -72,6 +74,7 @@ void TimeBand::ShowTime() {
 void TimeBand::Draw(const QString& text, const QColor& foreground, const QColor& background) {
   // A minimised window has no band to draw on; the tick still runs.
   background_ = background;
+  shown_ = text;
   if (pixmap_.isNull()) return;
   QPainter painter(&pixmap_);
   const QRect all(QPoint(0, 0), size());

@@ -62,6 +62,8 @@ class TimeBand : public QWidget {
   void Draw(const QString& text, const QColor& foreground, const QColor& background);
   const QPixmap& Pixmap() const { return pixmap_; }
   const QFont& TimeFont() const { return timeFont_; }
+  // The text last drawn; what a screen reader reads when it asks.
+  const QString& ShownText() const { return shown_; }
 
  protected:
   void resizeEvent(QResizeEvent* e) override;
@@ -72,6 +74,7 @@ class TimeBand : public QWidget {
   Clock& clock_;
   QPixmap pixmap_;
   QFont timeFont_;
+  QString shown_;
   // What a freshly made pixmap shows until the next tick draws the time.
   QColor background_;
 };

@@ -1,18 +1,35 @@
 #include "logging/qt/correction_chart.h"
 
 #include <QHelpEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QToolTip>
 #include <algorithm>
 #include <cmath>
 
+#include "app/local_time.h"
 #include "logging/log_entry.h"
+#include "ui/accessibility.h"
 
 namespace quorvane {
 namespace {
 
 constexpr int kLeft = 80, kRight = 80, kTop = 12, kAxisBelow = 36, kLegendRow = 18;
 constexpr int kNearPixels = 8;
+// A single instant is shown in an hour around it.
+constexpr int64_t kSingleInstantPad = 1800;
+// The narrowest range the keys zoom to: ten minutes, where the finest ticks still have room.
+constexpr int64_t kNarrowestSpan = 600;
+constexpr double kPanShare = 0.1;
+constexpr double kZoomFactor = 2.0;
+
+QString LocalText(int64_t t) {
+  const std::optional<std::tm> local = ToLocalCalendarAnyYear(t);
+  if (!local) return {};
+  return QString::asprintf("%04d/%02d/%02d %02d:%02d", local->tm_year + 1900, local->tm_mon + 1,
+                           local->tm_mday, local->tm_hour, local->tm_min);
+}
+
 void Pad(double& low, double& high) {
   if (high - low < 1e-9) {
     low -= 0.5;
@@ -31,6 +48,8 @@ CorrectionChart::CorrectionChart(QWidget* parent) : QWidget(parent) {
   setAutoFillBackground(true);
   setBackgroundRole(QPalette::Base);
   setMinimumSize(480, 300);
+  setFocusPolicy(Qt::StrongFocus);
+  SetAccessibleRole(this, QAccessible::Chart);
 }
 
 void CorrectionChart::SetData(const CorrectionHistory& history, RunningSum sum, DriftFit fit) {
@@ -58,20 +77,85 @@ void CorrectionChart::SetData(const CorrectionHistory& history, RunningSum sum, 
   std::sort(series_.begin(), series_.end(), [](const ChartSeries& a, const ChartSeries& b) {
     return a.source != b.source ? a.source < b.source : a.success > b.success;
   });
+  setAccessibleName(QString::fromStdString(DriftText(fit_)));
   ShowWholeSpan();
 }
 
 void CorrectionChart::ShowWholeSpan() {
-  // A single instant still gets a span to show it in.
-  SetRange(first_ - (last_ == first_ ? 1800 : 0), last_ + (last_ == first_ ? 1800 : 0));
+  const int64_t pad = last_ == first_ ? kSingleInstantPad : 0;
+  SetRange(first_ - pad, last_ + pad);
 }
 
 void CorrectionChart::SetRange(int64_t from, int64_t to) {
   from_ = from;
   to_ = std::max(to, from + 1);
   Reduce();
+  DescribeRange();
   update();
   emit rangeChanged();
+}
+
+void CorrectionChart::SetClampedRange(int64_t from, int64_t to) {
+  const int64_t pad = last_ == first_ ? kSingleInstantPad : 0;
+  const int64_t wholeFrom = first_ - pad;
+  const int64_t wholeTo = last_ + pad;
+  const int64_t span = std::min(std::max(to - from, kNarrowestSpan), wholeTo - wholeFrom);
+  const int64_t start = std::clamp(from, wholeFrom, wholeTo - span);
+  SetRange(start, start + span);
+}
+
+void CorrectionChart::Zoom(double factor) {
+  const int64_t span = to_ - from_;
+  const int64_t centre = from_ + span / 2;
+  const auto wanted = static_cast<int64_t>(std::llround(static_cast<double>(span) * factor));
+  const int64_t start = centre - wanted / 2;
+  SetClampedRange(start, start + wanted);
+}
+
+void CorrectionChart::Pan(double share) {
+  const double by = static_cast<double>(to_ - from_) * share;
+  const int64_t step = std::max<int64_t>(1, std::llround(std::fabs(by)));
+  const int64_t shift = by < 0 ? -step : step;
+  SetClampedRange(from_ + shift, to_ + shift);
+}
+
+void CorrectionChart::DescribeRange() {
+  size_t shown = 0;
+  size_t all = 0;
+  for (const ChartSeries& s : series_) {
+    all += s.time.size();
+    shown += static_cast<size_t>(std::count_if(
+        s.time.begin(), s.time.end(), [this](int64_t t) { return t >= from_ && t <= to_; }));
+  }
+  setAccessibleDescription(QString("%1 of %2 corrections shown, from %3 to %4.")
+                               .arg(shown)
+                               .arg(all)
+                               .arg(LocalText(from_), LocalText(to_)));
+}
+
+void CorrectionChart::keyPressEvent(QKeyEvent* e) {
+  switch (e->key()) {
+    case Qt::Key_Plus:
+    case Qt::Key_Equal:  // + without Shift on most layouts
+      Zoom(1.0 / kZoomFactor);
+      break;
+    case Qt::Key_Minus:
+      Zoom(kZoomFactor);
+      break;
+    case Qt::Key_Left:
+      Pan(-kPanShare);
+      break;
+    case Qt::Key_Right:
+      Pan(kPanShare);
+      break;
+    case Qt::Key_Home:
+      ShowWholeSpan();
+      break;
+    default:
+      QWidget::keyPressEvent(e);
+      return;
+  }
+  e->accept();
 }
 
 QRect CorrectionChart::ComputePlotRect() const {
@@ -178,6 +262,7 @@ QString CorrectionChart::ToolTipAt(QPoint pos) const {
 }
 
 bool CorrectionChart::event(QEvent* e) {
+  if (e->type() == QEvent::FocusIn || e->type() == QEvent::FocusOut) update();
   if (e->type() == QEvent::ToolTip) {
     const auto* help = static_cast<QHelpEvent*>(e);
     const QString text = ToolTipAt(help->pos());

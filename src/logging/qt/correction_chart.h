@@ -19,7 +19,8 @@ struct ChartSeries {
 
 // Every correction against its local date and time, a zero line, the running sum of the
 // successful ones on a right-hand axis with the drift fit over it, and a legend. Drag
-// across the plot to zoom to a range.
+// across the plot to zoom to a range; from the keyboard, + and - zoom about the centre, the
+// left and right arrows pan, and Home shows the whole span.
 class CorrectionChart : public QWidget {
   Q_OBJECT
 
@@ -30,6 +31,10 @@ class CorrectionChart : public QWidget {
   void SetData(const CorrectionHistory& history, RunningSum sum, DriftFit fit);
   void SetRange(int64_t from, int64_t to);
   void ShowWholeSpan();
+  // Shows `factor` times the span shown, about its centre, within the whole span.
+  void Zoom(double factor);
+  // Moves the range by `share` of its span, within the whole span.
+  void Pan(double share);
   int64_t From() const { return from_; }
   int64_t To() const { return to_; }
 
@@ -49,6 +54,7 @@ class CorrectionChart : public QWidget {
  protected:
   bool event(QEvent* e) override;
   void paintEvent(QPaintEvent*) override;
+  void keyPressEvent(QKeyEvent* e) override;
   void resizeEvent(QResizeEvent*) override;
   void mousePressEvent(QMouseEvent* e) override;
   void mouseMoveEvent(QMouseEvent* e) override;
@@ -63,6 +69,8 @@ class CorrectionChart : public QWidget {
   double YOf(double v) const;
   double SumYOf(double v) const;
   int64_t TimeAt(double x) const;
+  void SetClampedRange(int64_t from, int64_t to);
+  void DescribeRange();
   void DrawTimeAxis(class QPainter& p) const;
   void DrawValueAxes(class QPainter& p) const;
   void DrawPoints(class QPainter& p) const;

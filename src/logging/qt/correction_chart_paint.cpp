@@ -4,9 +4,8 @@
 #include <QPainterPath>
 #include <algorithm>
 #include <cmath>
-#include <ctime>
 
-#include "app/local_time.h"
+#include "logging/history_axis.h"
 #include "logging/qt/correction_chart.h"
 
 namespace quorvane {
@@ -23,17 +22,6 @@ const QColor kGridColor(228, 228, 228);
 
 QColor SourceColor(uint16_t source) { return kSourceColors[source % std::size(kSourceColors)]; }
 
-int64_t TimeStep(int64_t span) {
-  static constexpr int64_t kSteps[] = {
-      60,          300,         900,         1800,         3600,        3 * 3600,   6 * 3600,
-      12 * 3600,   86400,       2 * 86400,   7 * 86400,    14 * 86400,  30 * 86400, 91 * 86400,
-      182 * 86400, 365 * 86400, 730 * 86400, 1826 * 86400, 3652 * 86400};
-  for (const int64_t step : kSteps) {
-    if (span / step <= 7) return step;
-  }
-  return kSteps[std::size(kSteps) - 1];
-}
-
 double ValueStep(double range) {
   const double raw = range / 6;
   const double unit = std::pow(10.0, std::floor(std::log10(raw)));
@@ -41,18 +29,6 @@ double ValueStep(double range) {
     if (m * unit >= raw) return m * unit;
   }
   return 10 * unit;
-}
-
-// Local-time labels: the time of day for a span within a day, the date for steps of days.
-QString TimeLabel(int64_t t, int64_t step, int64_t span) {
-  const char* pattern = step >= 86400 ? "%Y/%m/%d" : span < 86400 ? "%H:%M" : "%m/%d %H:%M";
-  return QString::fromStdString(FormatLocalTime(t, pattern));
-}
-
-// Seconds east of UTC at t, so that ticks fall on round local times.
-int64_t LocalOffset(int64_t t) {
-  const std::optional<std::tm> local = ToLocalCalendar(t);
-  return local ? local->tm_gmtoff : 0;
 }
 
 const QColor kOutcomeColor(90, 90, 90);  // the legend's success and failure, of any source
@@ -83,6 +59,12 @@ void CorrectionChart::paintEvent(QPaintEvent*) {
   DrawRunningSum(p);
   DrawPoints(p);
   DrawLegend(p);
+  if (hasFocus()) {
+    // The keys act on the plot, so the focus is shown around it.
+    p.setPen(QPen(palette().color(QPalette::Highlight), 1.0, Qt::DotLine));
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(PlotRect().adjusted(-3, -3, 3, 3));
+  }
   if (dragStart_ >= 0) {
     const QRect r = PlotRect();
     const QRect band(QPoint(std::min(dragStart_, dragNow_), r.top()),
@@ -93,17 +75,17 @@ void CorrectionChart::paintEvent(QPaintEvent*) {
 
 void CorrectionChart::DrawTimeAxis(QPainter& p) const {
   const QRect r = PlotRect();
-  const int64_t span = to_ - from_;
-  const int64_t step = TimeStep(span);
-  const int64_t offset = LocalOffset(from_);
-  int64_t t = ((from_ + offset + step - 1) / step) * step - offset;
   const QFontMetrics fm(font());
-  for (; t <= to_; t += step) {
-    const double x = XOf(t);
+  const auto width = [&fm](std::string_view label) {
+    return fm.horizontalAdvance(
+        QString::fromUtf8(label.data(), static_cast<qsizetype>(label.size())));
+  };
+  for (const AxisTick& tick : DateAxisTicks(from_, to_, r.width(), width)) {
+    const double x = XOf(tick.time);
     p.setPen(kGridColor);
     p.drawLine(QPointF(x, r.top()), QPointF(x, r.bottom()));
     p.setPen(palette().color(QPalette::Text));
-    const QString label = TimeLabel(t, step, span);
+    const QString label = QString::fromStdString(tick.label);
     p.drawText(QPointF(x - fm.horizontalAdvance(label) / 2.0, r.bottom() + fm.height() + 2), label);
   }
   p.setPen(palette().color(QPalette::Text));

@@ -9,6 +9,7 @@
 
 #include "logging/qt/correction_chart.h"
 #include "ui/command_ids.h"
+#include "ui/dialog_keys.h"
 
 namespace quorvane {
 namespace {
@@ -23,6 +24,11 @@ QPushButton* Button(const char* text, const char* name, QWidget* parent) {
   button->setObjectName(name);
   button->setAutoDefault(false);
   return button;
+}
+
+// "1 file", "2 files".
+QString Counted(int64_t count, const char* one, const char* many) {
+  return QString("%1 %2").arg(count).arg(count == 1 ? one : many);
 }
 
 }  // namespace
@@ -58,7 +64,7 @@ CCorrectionHistoryWindow::CCorrectionHistoryWindow(const std::string& logPath, M
   connect(close, &QPushButton::clicked, this, &QDialog::accept);
 
   auto* buttons = new QHBoxLayout;
-  buttons->addWidget(new QLabel("Drag across the chart to zoom in.", this));
+  buttons->addWidget(new QLabel("Drag across the chart, or press + and -, to zoom in.", this));
   buttons->addStretch(1);
   buttons->addWidget(whole);
   buttons->addWidget(save);
@@ -68,18 +74,24 @@ CCorrectionHistoryWindow::CCorrectionHistoryWindow(const std::string& logPath, M
   layout->addWidget(drift_);
   layout->addWidget(summary);
   layout->addLayout(buttons);
+  PressFocusedButtonOnEnter(*this);
 }
 
 CCorrectionHistoryWindow::~CCorrectionHistoryWindow() = default;
 
 QString CCorrectionHistoryWindow::SummaryText() const {
   QString text =
-      QString("%1 entries from %2 files.").arg(history_.entries.size()).arg(history_.filesRead);
+      QString("%1 from %2.")
+          .arg(Counted(static_cast<int64_t>(history_.entries.size()), "entry", "entries"),
+               Counted(history_.filesRead, "file", "files"));
   if (history_.skippedLines > 0) {
-    text += QString(" %1 lines that are not entries were skipped.").arg(history_.skippedLines);
+    text += QString(" %1 skipped.")
+                .arg(Counted(history_.skippedLines, "line that is not an entry was",
+                             "lines that are not entries were"));
   }
   if (history_.filesUnreadable > 0) {
-    text += QString(" %1 files could not be read.").arg(history_.filesUnreadable);
+    text += QString(" %1 not be read.")
+                .arg(Counted(history_.filesUnreadable, "file could", "files could"));
   }
   return text;
 }

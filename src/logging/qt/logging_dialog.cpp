@@ -14,6 +14,7 @@
 #include "app/settings_table.h"
 #include "logging/log_limits.h"
 #include "logging/log_statistics.h"
+#include "logging/qt/logging_dialog_access.h"
 #include "logging/qt/source_list.h"
 #include "logging/qt/up_down_control.h"
 #include "logging/sync_log.h"
@@ -109,6 +110,7 @@ CLoggingDialog::CLoggingDialog(LoggingDialogContext context, QWidget* parent)
   setFixedSize(DialogUnitsToPixels(fontMetrics(), 0, 0, kDialogWidth, kDialogHeight).size());
   BuildControls();
   SetTabOrder();
+  MakeLoggingDialogAccessible(*this);
   OnInitDialog();
 }
 

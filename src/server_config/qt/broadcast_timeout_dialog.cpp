@@ -8,6 +8,7 @@
 #include <QRegularExpressionValidator>
 
 #include "app/settings_table.h"
+#include "server_config/qt/dialog_access.h"
 #include "sntp/sntp_engine.h"
 #include "ui/help_dialogs.h"
 
@@ -119,6 +120,7 @@ void CBroadcastTimeoutDlg::BuildControls() {
   connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
   // Stands even if the dialog is then cancelled.
   connect(restart_, &QPushButton::clicked, this, [this] { ctx_.BroadcastTickCount = 0; });
+  MakeBroadcastTimeoutDialogAccessible(*this);
 }
 
 void CBroadcastTimeoutDlg::OnInitDialog() {

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 
+#include "server_config/qt/dialog_access.h"
 #include "server_config/qt/server_field_validator.h"
 #include "ui/help_dialogs.h"
 
@@ -44,8 +45,8 @@ class Placer {
   }
   QLineEdit* ReadOnly(const char* name, int x, int y, int w, int h) {
     QLineEdit* field = Field(name, x, y, w, h);
+    // Read-only, yet in the tab order at its template place, so results can be read.
     field->setReadOnly(true);
-    field->setFocusPolicy(Qt::NoFocus);
     return field;
   }
   QLineEdit* Digits(const char* name, int x, int y, int w, int h) {
@@ -134,6 +135,7 @@ ServerDialogControls BuildServerDialogTemplate(QDialog& dialog) {
                      "notifyCheckBox", 13, 27, 105, 10);
   FillUnits(c.intervalUnit);
   FillUnits(c.correctionUnit);
+  MakeServerDialogAccessible(dialog, c);
   return c;
 }
 

@@ -96,9 +96,9 @@ TEST(CorrectionHistoryWindow, KnownLogShowsSeriesLegendAndDrift) {
   ASSERT_NE(drift, nullptr);
   EXPECT_EQ(drift->text().toStdString(),
             "Drift: +12.000 s per day (+138.89 ppm): the clock loses time. "
-            "From 24 successful corrections over 1 days 0 hours.");
+            "From 24 successful corrections over 1 day 0 hours.");
   EXPECT_EQ(w->findChild<QLabel*>("historySummary")->text().toStdString(),
-            "25 entries from 1 files.");
+            "25 entries from 1 file.");
   EXPECT_TRUE(f.boxes.shown.empty());
 }
 

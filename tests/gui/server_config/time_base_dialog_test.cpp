@@ -208,11 +208,17 @@ TEST(ServerDialog, TabOrderFollowsTheTemplate) {
                          "addCustomButton",
                          "removeSelectionButton",
                          "notifyCheckBox"};
+  // The read-only results take the focus too, between these; the keyboard runs of all
+  // dialogs check where they join.
+  const auto readOnly = [](QWidget* w) {
+    const auto* field = qobject_cast<QLineEdit*>(w);
+    return field != nullptr && field->isReadOnly();
+  };
   QWidget* w = r.Find<QWidget>(order[0]);
   for (size_t i = 1; i < std::size(order); ++i) {
     do {
       w = w->nextInFocusChain();
-    } while (w->focusPolicy() == Qt::NoFocus || w->objectName().isEmpty());
+    } while (w->focusPolicy() == Qt::NoFocus || w->objectName().isEmpty() || readOnly(w));
     EXPECT_EQ(w->objectName().toStdString(), order[i]);
   }
 }

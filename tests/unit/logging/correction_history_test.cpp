@@ -33,7 +33,8 @@ TEST(CorrectionHistory, KeepsOnlyEntriesWithAReadableDateTimeAndCorrection) {
       {"2009/07/04,14:60:09,+0.012345,a,1,H,S", false},
       {"2009-07-04,14:05:09,+0.012345,a,1,H,S", false},
       {"2009/7/4,14:05:09,+0.012345,a,1,H,S", false},
-      {"1969/12/31,23:59:59,+0.012345,a,1,H,S", false},  // before Unix time
+      {"1969/12/31,23:59:59,+0.012345,a,1,H,S", true},  // before Unix time, shown too
+      {"1850/03/01,00:00:00,+0.012345,a,1,H,S", true},
       {"2009/07/04,14:05:09,twelve,a,1,H,S", false},
       {"2009/07/04,14:05:09,+0.1,a,b,1,H,S", false},  // seven commas
       {"", false},
@@ -43,6 +44,18 @@ TEST(CorrectionHistory, KeepsOnlyEntriesWithAReadableDateTimeAndCorrection) {
     EXPECT_EQ(h.entries.size(), c.kept ? 1u : 0u) << c.line;
     EXPECT_EQ(h.skippedLines, c.kept ? 0 : 1) << c.line;
   }
+}
+
+// The history reads dates before 1970 as the sync log itself never writes them.
+TEST(CorrectionHistory, EntriesBefore1970KeepTheirInstant) {
+  const ScopedTimeZone utc("UTC");
+  const CorrectionHistory h =
+      Build({"1850/03/01,00:00:00,+0.5,a,1,H,S", "1950/06/01,12:00:00,+0.5,a,1,H,S",
+             "1969/12/31,23:59:59,+0.5,a,1,H,S"});
+  ASSERT_EQ(h.entries.size(), 3u);
+  EXPECT_EQ(h.entries[0].time, -3781728000);
+  EXPECT_EQ(h.entries[1].time, -618062400);
+  EXPECT_EQ(h.entries[2].time, -1);
 }
 
 TEST(CorrectionHistory, EntryCarriesItsFieldsAndSources) {
@@ -127,7 +140,7 @@ TEST(CorrectionHistory, DriftTextGivesRateSpanAndCount) {
   EXPECT_EQ(fit.spanSeconds, 24 * 3600);
   EXPECT_EQ(DriftText(fit),
             "Drift: +12.000 s per day (+138.89 ppm): the clock loses time. "
-            "From 23 successful corrections over 1 days 0 hours.");
+            "From 23 successful corrections over 1 day 0 hours.");
 }
 
 TEST(CorrectionHistory, NotEnoughCorrectionsForADrift) {
