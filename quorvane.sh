@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Quorvane's one entry point for developers and CI.
 #   ./quorvane.sh test   install what is missing, build, run every test (plain, ASan+UBSan, TSan)
+#   ./quorvane.sh test --quick  the plain build and its unit and GUI tests only
 #   ./quorvane.sh run    install what is missing, build, start the program
 #   ./quorvane.sh bench  build and run the benchmarks
 #   ./quorvane.sh package  build the Debian package (build/package/quorvane_*.deb)
@@ -56,11 +57,12 @@ check_format() {
   clang-format --dry-run -Werror $files
 }
 
-# The optimised build of preset package, packed by CPack; sets package_path to the .deb.
+# The plain build packed by CPack into build/package; sets package_path to the .deb. The
+# package needs no build of its own: plain has its flags, and CPack strips what it installs.
 build_package() {
-  build_preset package
+  build_preset plain
   rm -f build/package/quorvane_*.deb
-  (cd build/package && cpack -G DEB >/dev/null)
+  (cd build && cpack -G DEB -B "$root/build/package" >/dev/null)
   package_path=$(ls "$root"/build/package/quorvane_*.deb)
 }
 
@@ -68,6 +70,13 @@ cmd_package() {
   install_missing
   build_package
   echo "$package_path"
+}
+
+# The developer's loop after a change: the plain build, its unit and GUI tests (no chrony,
+# no namespaces, no sanitizers); ./quorvane.sh test before pushing.
+cmd_test_quick() {
+  build_preset plain
+  ctest --preset plain -j "$jobs" -L '^(unit|gui)$'
 }
 
 cmd_test() {
@@ -111,7 +120,9 @@ cmd_run() {
 cmd_bench() {
   install_missing
   # The same optimisation as the test build: GCC 12 at -O3 warns falsely (-Wrestrict) on strings.
+  # The benchmarks are left out of the tests' build (bench/all builds them).
   build_preset plain
+  cmake --build --preset plain -j "$jobs" --target bench/all
   # The sync benchmarks measure against a loopback NTP server that never touches the clock.
   bench_chrony_dir="$root/build/bench-chrony"
   tests/support/chrony.sh start "$bench_chrony_dir"
@@ -126,9 +137,14 @@ cmd_bench() {
 }
 
 case "${1:-}" in
-  test) cmd_test ;;
+  test)
+    case "${2:-}" in
+      "") cmd_test ;;
+      --quick) cmd_test_quick ;;
+      *) echo "usage: $0 test [--quick]" >&2; exit 2 ;;
+    esac ;;
   run) shift; cmd_run "$@" ;;
   bench) cmd_bench ;;
   package) cmd_package ;;
-  *) echo "usage: $0 test|run|bench|package" >&2; exit 2 ;;
+  *) echo "usage: $0 test [--quick]|run|bench|package" >&2; exit 2 ;;
 esac
