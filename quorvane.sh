@@ -11,7 +11,8 @@ jobs=$(nproc 2>/dev/null || echo 2)
 
 packages=(cmake ninja-build g++ pkg-config googletest libgtest-dev libgmock-dev libbenchmark-dev
           qt6-base-dev libgl-dev libcap-dev libcap2-bin chrony xvfb xauth fonts-liberation
-          clang-format x11-apps dpkg-dev file desktop-file-utils appstream)
+          clang-format x11-apps dpkg-dev file desktop-file-utils appstream
+          libgnutls28-dev nettle-dev gnutls-bin)
 
 install_missing() {
   local missing=()
@@ -33,9 +34,28 @@ install_missing() {
   $sudo apt-get update -q
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
   [ "$created_policy" -eq 1 ] && $sudo rm -f "$policy"
-  # A chrony service that the package may still have started would hold port 123.
-  if command -v systemctl >/dev/null 2>&1; then $sudo systemctl disable --now chrony >/dev/null 2>&1 || true; fi
+  # A chrony or ntpsec service that a package may still have started would hold port 123
+  # and could discipline the clock; the tests run their own, which never touch it.
+  if command -v systemctl >/dev/null 2>&1; then
+    $sudo systemctl disable --now chrony >/dev/null 2>&1 || true
+    $sudo systemctl disable --now ntpsec >/dev/null 2>&1 || true
+  fi
   return 0
+}
+
+# ntpsec is a test peer only, and its package conflicts with chrony's (installing it would
+# remove chrony): its ntpd is unpacked into build/ntpsec, never installed, never a service.
+unpack_ntpsec() {
+  [ -x build/ntpsec/usr/sbin/ntpd ] && return 0
+  local tmp
+  tmp=$(mktemp -d)
+  chmod 755 "$tmp"
+  if (cd "$tmp" && apt-get download -q ntpsec >/dev/null 2>&1); then
+    mkdir -p build && dpkg-deb -x "$tmp"/ntpsec_*.deb build/ntpsec
+  else
+    echo "ntpsec could not be fetched: its NTS test skips."
+  fi
+  rm -rf "$tmp"
 }
 
 # The three builds are CMakePresets.json's: plain (build/), asan (build/asan), tsan (build/tsan).
@@ -71,6 +91,7 @@ cmd_package() {
 
 cmd_test() {
   install_missing
+  unpack_ntpsec
   check_format
   echo "== build (warnings are errors)"
   build_preset plain

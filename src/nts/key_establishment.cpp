@@ -53,9 +53,9 @@ bool Export(NtsKeChannel& channel, uint8_t direction, NtsKey& key) {
 
 }  // namespace
 
-KeResult EstablishKeys(NtsKeConnector& connector, const std::string& host,
+KeResult EstablishKeys(NtsKeConnector& connector, const std::string& host, uint16_t port,
                        const std::string& trustFile) {
-  KeConnection connection = connector.Connect(host, kNtsKePort, trustFile);
+  KeConnection connection = connector.Connect(host, port, trustFile);
   if (connection.error != KeConnectError::None || !connection.channel) {
     return {FailureOf(connection.error), {}, {}};
   }

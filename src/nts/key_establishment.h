@@ -24,10 +24,10 @@ struct KeResult {
   KeGrant grant;
 };
 
-// One key establishment with `host` on port 4460: sends the request, reads the answer up to
-// End of Message (at most 64 KiB), checks it and exports the two keys. Blocking: run it off
-// the window's thread.
-KeResult EstablishKeys(NtsKeConnector& connector, const std::string& host,
+// One key establishment with `host` on `port` (4460 but in tests): sends the request, reads the
+// answer up to End of Message (at most 64 KiB), checks it and exports the two keys. Blocking: run
+// it off the window's thread.
+KeResult EstablishKeys(NtsKeConnector& connector, const std::string& host, uint16_t port,
                        const std::string& trustFile);
 
 }  // namespace quorvane::nts

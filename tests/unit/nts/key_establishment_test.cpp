@@ -21,7 +21,7 @@ TEST(KeyEstablishment, AnswerReadByteByByteGivesCookiesAndBothKeys) {
   script.answer = Answer(15);
   script.chunk = 1;
   FakeKeConnector connector(script);
-  const KeResult result = EstablishKeys(connector, "ke.example", "");
+  const KeResult result = EstablishKeys(connector, "ke.example", kNtsKePort, "");
   ASSERT_FALSE(result.failure);
   EXPECT_EQ(script.host, "ke.example");
   EXPECT_EQ(script.port, 4460);
@@ -51,7 +51,7 @@ TEST(KeyEstablishment, EachFailureHasItsCause) {
     script.connectError = c.connectError;
     script.answer = c.answer;
     FakeKeConnector connector(script);
-    EXPECT_EQ(EstablishKeys(connector, "ke.example", "").failure, c.failure)
+    EXPECT_EQ(EstablishKeys(connector, "ke.example", kNtsKePort, "").failure, c.failure)
         << NtsStatusText(c.failure);
   }
 }
