@@ -15,6 +15,7 @@ namespace quorvane {
 namespace {
 
 constexpr char kAlpn[] = "ntske/1";
+constexpr int kMaxRetries = 16;
 
 // A TCP connection to one of the host's addresses within the time-out; -1 when none answers.
 int ConnectTcp(const std::string& host, uint16_t port, int timeoutMs) {
@@ -127,11 +128,14 @@ class GnutlsKeChannel : public NtsKeChannel {
     return true;
   }
 
+  // After a TLS 1.3 post-handshake message (a session ticket) the call returns "again" even
+  // on a blocking socket; the record time-out bounds each call.
   int Read(std::span<uint8_t> buffer) override {
     ssize_t n;
+    int calls = 0;
     do {
       n = gnutls_record_recv(session_, buffer.data(), buffer.size());
-    } while (n == GNUTLS_E_INTERRUPTED);
+    } while ((n == GNUTLS_E_INTERRUPTED || n == GNUTLS_E_AGAIN) && ++calls < kMaxRetries);
     return n < 0 ? -1 : static_cast<int>(n);
   }
 
