@@ -71,6 +71,8 @@ void AppSettings::Load(SettingsStore& store, MessageBoxes& boxes,
   Broadcast_Timeout_Unit = store.ReadString("Broadcast_Timeout_Unit", kUnitHours);
   Broadcast_Max_Correction = store.ReadInt("Broadcast_Max_Correction", 1);
   Broadcast_Max_Correction_Unit = store.ReadString("Broadcast_Max_Correction_Unit", kUnitHours);
+  Use_NTS = store.ReadInt("Use_NTS", 0);
+  NTS_Trust_File = store.ReadString("NTS_Trust_File", "");
 
   ServerInUse = Primary_Server;
   UsingServer = 1;

@@ -52,7 +52,12 @@ void NtsSocket::OnKeyEstablished(const KeResult& result) {
   if (!waitingRequest_) return;
   const std::vector<uint8_t> header = std::move(*waitingRequest_);
   waitingRequest_.reset();
-  if (SendAuthenticated(header) >= 0 && hooks_.requestLeftLate) hooks_.requestLeftLate();
+  const auto send = [this, &header] { SendAuthenticated(header); };
+  if (hooks_.sendLate) {
+    hooks_.sendLate(send);
+  } else {
+    send();
+  }
 }
 
 int NtsSocket::Send(std::span<const uint8_t> data) {
@@ -96,6 +101,17 @@ int NtsSocket::Receive(std::span<uint8_t> buffer) {
   std::copy_n(acceptedReply_->begin(), n, buffer.begin());
   acceptedReply_.reset();
   return static_cast<int>(n);
+}
+
+std::function<void(const std::function<void()>&)> EngineSendLate(
+    Clock& clock, std::function<void(NtpSeconds)> setT1) {
+  return [&clock, setT1 = std::move(setT1)](const std::function<void()>& send) {
+    constexpr double kHeldUpSendSeconds = 100e-6;
+    const NtpSeconds before = clock.ReadLocalClock();
+    send();
+    const NtpSeconds after = clock.ReadLocalClock();
+    setT1(after - before > kHeldUpSendSeconds ? before : after);
+  };
 }
 
 std::unique_ptr<CMyAsyncSocket> NtsSocketFactory::NewSocket(SocketEvents& events) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "nts/nts_client.h"
+#include "ports/clock.h"
 #include "ports/datagram_socket.h"
 
 namespace quorvane::nts {
@@ -15,8 +16,9 @@ namespace quorvane::nts {
 struct NtsSocketHooks {
   // Shows a failure's status text where the engine shows its own.
   std::function<void(const std::string&)> showStatus;
-  // The request left only now, after key establishment: the engine's send time is now.
-  std::function<void()> requestLeftLate;
+  // Sends a request that waited for key establishment: the hook calls `send` and makes the
+  // engine's send time that of the call.
+  std::function<void(const std::function<void()>& send)> sendLate;
 };
 
 // An engine socket whose polls are authenticated. The engine sends its 48-byte request and
@@ -61,6 +63,11 @@ class NtsSocket : public CMyAsyncSocket, private SocketEvents {
   std::optional<std::vector<uint8_t>> acceptedReply_;
   int receiveResult_ = -1;
 };
+
+// The sendLate hook for the engine: the send time handed to `setT1` is read as the engine's
+// own send reads it, from before the send when the call was held up on its way back.
+std::function<void(const std::function<void()>&)> EngineSendLate(
+    Clock& clock, std::function<void(NtpSeconds)> setT1);
 
 // Makes authenticated sockets while `useNts` says so, plain ones otherwise.
 class NtsSocketFactory : public SocketFactory {

@@ -82,7 +82,7 @@ CONF
 fi
 wait_listening 4460 || { cat "$dir"/*.log "$dir"/*.out 2>/dev/null | tail -20 >&2; exit 1; }
 
-in_ns env QUORVANE_NTS_TRUST="$dir/ca.pem" "${bad[@]}" "$@"
+in_ns env QUORVANE_NTS_TRUST="$dir/ca.pem" QUORVANE_NTS_SERVER="$kind" "${bad[@]}" "$@"
 status=$?
 [ "$status" -ne 0 ] && tail -20 "$dir/server.log" >&2 2>/dev/null
 exit "$status"

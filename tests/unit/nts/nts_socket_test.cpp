@@ -101,7 +101,10 @@ class NtsSocketTest : public ::testing::Test {
   std::vector<std::string> statuses;
   int lateSends = 0;
   NtsSocketHooks hooks{[this](const std::string& text) { statuses.push_back(text); },
-                       [this] { ++lateSends; }};
+                       [this](const std::function<void()>& send) {
+                         ++lateSends;
+                         send();
+                       }};
   NtsSocketFactory factory{client, inner, [] { return true; }, hooks};
   EngineEvents engine;
 };
