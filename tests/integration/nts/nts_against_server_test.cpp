@@ -118,6 +118,9 @@ TEST_F(NtsAgainstServer, DamagedOrReplayedRepliesLeaveTheClockUntouched) {
       {"replayed earlier reply", [](auto& r, auto& earlier) { r = earlier; }},
       {"unique identifier differs", [](auto& r, auto&) { r[kSntpPacketSize + 4] ^= 0x01; }},
       {"extension fields stripped", [](auto& r, auto&) { r.resize(kSntpPacketSize); }},
+      {"authenticator stripped", [](auto& r, auto&) { r.resize(kSntpPacketSize + 36); }},
+      {"header bit flipped", [](auto& r, auto&) { r[40] ^= 0x80; }},
+      {"field length broken", [](auto& r, auto&) { r[kSntpPacketSize + 3] = 0x22; }},
   };
   for (const auto& attack : attacks) {
     Reply reply = Exchange();
