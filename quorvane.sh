@@ -13,7 +13,8 @@ jobs=$(nproc 2>/dev/null || echo 2)
 packages=(cmake ninja-build g++ pkg-config googletest libgtest-dev libgmock-dev libbenchmark-dev
           qt6-base-dev libgl-dev libcap-dev libcap2-bin chrony xvfb xauth fonts-liberation
           clang-format x11-apps dpkg-dev file desktop-file-utils appstream lintian
-          at-spi2-core dbus python3-gi gir1.2-atspi-2.0)
+          at-spi2-core dbus python3-gi gir1.2-atspi-2.0
+          libgnutls28-dev nettle-dev gnutls-bin)
 
 install_missing() {
   local missing=()
@@ -35,9 +36,28 @@ install_missing() {
   $sudo apt-get update -q
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
   [ "$created_policy" -eq 1 ] && $sudo rm -f "$policy"
-  # A chrony service that the package may still have started would hold port 123.
-  if command -v systemctl >/dev/null 2>&1; then $sudo systemctl disable --now chrony >/dev/null 2>&1 || true; fi
+  # A chrony or ntpsec service that a package may still have started would hold port 123
+  # and could discipline the clock; the tests run their own, which never touch it.
+  if command -v systemctl >/dev/null 2>&1; then
+    $sudo systemctl disable --now chrony >/dev/null 2>&1 || true
+    $sudo systemctl disable --now ntpsec >/dev/null 2>&1 || true
+  fi
   return 0
+}
+
+# ntpsec is a test peer only, and its package conflicts with chrony's (installing it would
+# remove chrony): its ntpd is unpacked into build/ntpsec, never installed, never a service.
+unpack_ntpsec() {
+  [ -x build/ntpsec/usr/sbin/ntpd ] && return 0
+  local tmp
+  tmp=$(mktemp -d)
+  chmod 755 "$tmp"
+  if (cd "$tmp" && apt-get download -q ntpsec >/dev/null 2>&1); then
+    mkdir -p build && dpkg-deb -x "$tmp"/ntpsec_*.deb build/ntpsec
+  else
+    echo "ntpsec could not be fetched: its NTS test skips."
+  fi
+  rm -rf "$tmp"
 }
 
 # The three builds are CMakePresets.json's: plain (build/), asan (build/asan), tsan (build/tsan).
@@ -81,6 +101,7 @@ cmd_test_quick() {
 
 cmd_test() {
   install_missing
+  unpack_ntpsec
   check_format
   echo "== build (warnings are errors)"
   build_preset plain

@@ -49,6 +49,8 @@ struct AppSettings {
   std::string Broadcast_Timeout_Unit;
   int32_t Broadcast_Max_Correction = 0;
   std::string Broadcast_Max_Correction_Unit;
+  int32_t Use_NTS = 0;         // 1: every poll is authenticated with Network Time Security
+  std::string NTS_Trust_File;  // PEM authorities trusted beside the system's
 
   // Derived values, kept current by the parts that change their sources.
   std::string ServerInUse;

@@ -35,7 +35,9 @@
   KEY(Broadcast_Timeout, int32_t, 1)                          \
   KEY(Broadcast_Timeout_Unit, std::string, kUnitHours)        \
   KEY(Broadcast_Max_Correction, int32_t, 1)                   \
-  KEY(Broadcast_Max_Correction_Unit, std::string, kUnitHours)
+  KEY(Broadcast_Max_Correction_Unit, std::string, kUnitHours) \
+  KEY(Use_NTS, int32_t, 0)                                    \
+  KEY(NTS_Trust_File, std::string, "")
 
 // The keys are reached by name (settings::SyncInterval), so a misspelt key does not compile;
 // the store itself takes no key names from anywhere else.

@@ -13,6 +13,7 @@ inline constexpr int kCorrectionHistory = 40047;
 inline constexpr int kMinimizeToTray = 40019;
 inline constexpr int kRunAtStartup = 40038;
 inline constexpr int kStartMinimized = 40040;
+inline constexpr int kUseNts = 40048;
 inline constexpr int kPollMode = 40045;
 inline constexpr int kListenMode = 40046;
 inline constexpr int kServers = 40035;

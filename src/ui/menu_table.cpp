@@ -20,6 +20,8 @@ constexpr const char* kInstructionsPrompt = "Basic instructions for Quorvane";
 constexpr const char* kServersPrompt = "Configure SNTP Server Synchronization Options";
 constexpr const char* kAtStartupPrompt = "Enables Quorvane to run at Windows startup";
 constexpr const char* kMinimizedPrompt = "Enables Quorvane to start minimized";
+constexpr const char* kUseNtsPrompt =
+    "Enables Quorvane to accept only time authenticated with Network Time Security";
 constexpr const char* kHistoryPrompt =
     "Shows every logged correction over time and the clock's drift";
 constexpr const char* kLoggingPrompt =
@@ -37,6 +39,7 @@ constexpr MenuItem kItems[] = {
     {kBar, "&Options", "Minimize to &Tray", cmd::kMinimizeToTray, true, "minimizeToTrayAction", kToTrayPrompt},
     {kBar, "&Options", "&Run at Startup", cmd::kRunAtStartup, true, "runAtStartupAction", kAtStartupPrompt},
     {kBar, "&Options", "Start &Minimized", cmd::kStartMinimized, true, "startMinimizedAction", kMinimizedPrompt},
+    {kBar, "&Options", "&Authenticated Time (NTS)", cmd::kUseNts, true, "useNtsAction", kUseNtsPrompt},
     {kBar, "&Mode", "&Poll a Server", cmd::kPollMode, true, "pollModeAction", ""},
     {kBar, "&Mode", "&Listen for a Broadcast", cmd::kListenMode, true, "listenModeAction", ""},
     {kBar, "", "&Servers", cmd::kServers, false, "serversAction", kServersPrompt},
@@ -54,6 +57,7 @@ constexpr MenuItem kItems[] = {
     {kContext, "&Options", "Minimize to &Tray", cmd::kMinimizeToTray, true, "minimizeToTrayAction", kToTrayPrompt},
     {kContext, "&Options", "&Run at Startup", cmd::kRunAtStartup, true, "runAtStartupAction", kAtStartupPrompt},
     {kContext, "&Options", "Start &Minimized", cmd::kStartMinimized, true, "startMinimizedAction", kMinimizedPrompt},
+    {kContext, "&Options", "&Authenticated Time (NTS)", cmd::kUseNts, true, "useNtsAction", kUseNtsPrompt},
     {kContext, "Help", "&About", cmd::kAbout, false, "aboutAction", kAboutPrompt},
     {kContext, "Help", "&Instructions", cmd::kInstructions, false, "instructionsAction", kInstructionsPrompt},
     {kContext, "Help", nullptr, 0, false, nullptr, nullptr},

@@ -7,6 +7,7 @@
 #include "logging/qt/correction_history_window.h"
 #include "logging/qt/logging_dialog.h"
 #include "logging/sync_log.h"
+#include "nts/qt/nts_wiring.h"
 #include "platform/linux/posix_udp_socket.h"
 #include "platform/linux/program_path.h"
 #include "platform/qt/fd_watcher.h"
@@ -84,14 +85,19 @@ bool CQuorvaneapp::InitInstance() {
       window_->Commands(), window_, {settings_, *store_, *boxes_, *log_, window_->Display()},
       [window = window_.data()](const std::string& text) { window->Ui().ShowStatus(text); });
   RegisterCorrectionHistoryCommand(window_->Commands(), window_, settings_, *boxes_);
-  engine_ = std::make_unique<SntpEngine>(EnginePorts{settings_, window_->Ui(), *ownBoxes_,
-                                                     *sockets_, *setup_.clock, *log_, *watchdog_});
+  nts_ = std::make_unique<NtsWiring>(*fdWatcher_, *sockets_, settings_, window_->Ui(),
+                                     *setup_.clock, engine_);
+  engine_ = std::make_unique<SntpEngine>(EnginePorts{
+      settings_, window_->Ui(), *ownBoxes_, nts_->Sockets(), *setup_.clock, *log_, *watchdog_});
+  RegisterUseNtsCommand(*window_, window_->Commands(), settings_, *store_);
   window_->SetEngine(engine_.get());
   RegisterServersCommand(*window_, settings_, *store_, *boxes_, *engine_);
   window_->Commands().Register(cmd::kPollMode,
                                [this] { engine_->Listen().PollModeCommand(*store_); });
-  window_->Commands().Register(cmd::kListenMode,
-                               ListenModeHandler(window_, *engine_, settings_, *store_, *boxes_));
+  window_->Commands().Register(
+      cmd::kListenMode,
+      WithListenNtsNotice(ListenModeHandler(window_, *engine_, settings_, *store_, *boxes_),
+                          settings_, *boxes_));
   window_->SetShutdownHook([this] { Shutdown(); });
 
   CMainWindow* window = window_;

@@ -14,6 +14,8 @@
 
 namespace quorvane {
 
+class NtsWiring;
+
 class CMainWindow;
 class SntpEngine;
 class QtFdWatcher;
@@ -87,6 +89,7 @@ class CQuorvaneapp {
   std::unique_ptr<Watchdog> watchdog_;
   std::unique_ptr<QtFdWatcher> fdWatcher_;
   std::unique_ptr<SocketFactory> sockets_;
+  std::unique_ptr<NtsWiring> nts_;  // polls through it: authenticated while Use_NTS is on
   std::unique_ptr<SyncLog> log_;
   QPointer<CMainWindow> window_;
   bool destroyingWindow_ = false;

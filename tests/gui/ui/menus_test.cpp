@@ -49,6 +49,7 @@ TEST(MainWindowMenus, TreesHaveTheirTextsAndCommandIds) {
                                               "&Options > Minimize to &Tray=40019",
                                               "&Options > &Run at Startup=40038",
                                               "&Options > Start &Minimized=40040",
+                                              "&Options > &Authenticated Time (NTS)=40048",
                                               "&Mode > &Poll a Server=40045",
                                               "&Mode > &Listen for a Broadcast=40046",
                                               "&Servers=40035",
@@ -67,6 +68,7 @@ TEST(MainWindowMenus, TreesHaveTheirTextsAndCommandIds) {
                                                   "&Options > Minimize to &Tray=40019",
                                                   "&Options > &Run at Startup=40038",
                                                   "&Options > Start &Minimized=40040",
+                                                  "&Options > &Authenticated Time (NTS)=40048",
                                                   "Help > &About=40021",
                                                   "Help > &Instructions=40034",
                                                   "Help > -",
@@ -113,6 +115,7 @@ TEST(MainWindowMenus, PromptsOfEveryCommand) {
       {40040, "Enables Quorvane to start minimized"},
       {40044, "Opens the dialog of logging control and statistics viewing."},
       {40047, "Shows every logged correction over time and the clock's drift"},
+      {40048, "Enables Quorvane to accept only time authenticated with Network Time Security"},
   };
   WindowRig rig;
   CMainWindow& w = rig.Make();

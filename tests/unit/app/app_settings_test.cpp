@@ -32,6 +32,8 @@ TEST(AppSettingsTest, FirstStartGivesDefaultsInTableOrderAndWritesNothing) {
   EXPECT_EQ(s.LogToFile, 1);
   EXPECT_EQ(s.Log_Time_Limit_Unit, "Hours");
   EXPECT_EQ(s.Socket_Mode, 1);
+  EXPECT_EQ(s.Use_NTS, 0);
+  EXPECT_EQ(s.NTS_Trust_File, "");
   EXPECT_EQ(s.MaxCorrectionSeconds, 3600.0);
   EXPECT_EQ(s.BroadcastTimeoutMs, 3600000u);
   EXPECT_EQ(s.ServerInUse, s.Primary_Server);
@@ -64,7 +66,9 @@ TEST(AppSettingsTest, FirstStartGivesDefaultsInTableOrderAndWritesNothing) {
                                        "Broadcast_Timeout",
                                        "Broadcast_Timeout_Unit",
                                        "Broadcast_Max_Correction",
-                                       "Broadcast_Max_Correction_Unit"};
+                                       "Broadcast_Max_Correction_Unit",
+                                       "Use_NTS",
+                                       "NTS_Trust_File"};
   EXPECT_EQ(l.store.readKeys, order);
 }
 
