@@ -11,7 +11,7 @@
 #include <QRegularExpressionValidator>
 #include <optional>
 
-#include "app/settings_table.h"
+#include "base/settings_table.h"
 #include "logging/log_limits.h"
 #include "logging/log_statistics.h"
 #include "logging/qt/logging_dialog_access.h"

@@ -7,7 +7,7 @@
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 
-#include "app/settings_table.h"
+#include "base/settings_table.h"
 #include "server_config/qt/dialog_access.h"
 #include "sntp/sntp_engine.h"
 #include "ui/help_dialogs.h"

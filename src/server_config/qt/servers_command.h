@@ -2,7 +2,7 @@
 
 #include <QWidget>
 
-#include "app/app_settings.h"
+#include "base/app_settings.h"
 #include "ports/message_boxes.h"
 #include "ports/settings_store.h"
 #include "server_config/list_file_ops.h"
