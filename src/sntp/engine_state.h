@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "app/app_settings.h"
+#include "base/app_settings.h"
 #include "ports/clock.h"
 #include "ports/datagram_socket.h"
 #include "ports/engine_ui.h"

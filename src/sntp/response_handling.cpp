@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <optional>
 
-#include "app/local_time.h"
+#include "base/local_time.h"
 #include "sntp/reply_rules.h"
 
 namespace quorvane {

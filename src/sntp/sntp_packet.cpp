@@ -8,7 +8,7 @@
 #include <optional>
 #include <random>
 
-#include "app/local_time.h"
+#include "base/local_time.h"
 
 namespace quorvane {
 namespace {

@@ -12,7 +12,7 @@
 #include <QTimer>
 #include <algorithm>
 
-#include "app/settings_table.h"
+#include "base/settings_table.h"
 #include "ui/app_icon.h"
 #include "ui/color_commands.h"
 #include "ui/help_commands.h"

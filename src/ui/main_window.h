@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "app/app_settings.h"
+#include "base/app_settings.h"
 #include "ports/clock.h"
 #include "ports/message_boxes.h"
 #include "ports/settings_store.h"

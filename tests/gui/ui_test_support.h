@@ -11,7 +11,7 @@
 #include <memory>
 #include <string>
 
-#include "app/app_settings.h"
+#include "base/app_settings.h"
 #include "fakes/fake_clock.h"
 #include "fakes/fake_message_boxes.h"
 #include "fakes/fake_settings_store.h"
