@@ -63,7 +63,8 @@ class CMainWindow : public QMainWindow {
   // from the destructor.
   void Teardown();
 
-  // One timer tick: paint the time, then drive the engine.
+  // One timer tick: paint the time, then have the engine's part run once the tick has
+  // returned.
   void Tick();
   void PaintTime();
 

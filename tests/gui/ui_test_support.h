@@ -55,4 +55,10 @@ inline void ProcessPostedEvents() {
   QCoreApplication::processEvents();
 }
 
+// One timer tick with its engine part, which the window runs from the event queue.
+inline void TickNow(CMainWindow& window) {
+  window.Tick();
+  QCoreApplication::sendPostedEvents();
+}
+
 }  // namespace quorvane::testing

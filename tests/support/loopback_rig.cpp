@@ -4,7 +4,9 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <algorithm>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -52,13 +54,18 @@ ScriptedServer::ScriptedServer(const char* address, uint16_t port, Responder res
     while (!stop_) {
       sockaddr_in from{};
       socklen_t fromLength = sizeof from;
-      if (::recvfrom(fd_, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from),
-                     &fromLength) < 0) {
-        continue;
-      }
+      const ssize_t length = ::recvfrom(fd_, buffer, sizeof buffer, 0,
+                                        reinterpret_cast<sockaddr*>(&from), &fromLength);
+      if (length < 0) continue;
       const int n = received_++;
-      const std::vector<uint8_t> answer = responder_ ? responder_(n) : std::vector<uint8_t>{};
+      std::vector<uint8_t> answer = responder_ ? responder_(n) : std::vector<uint8_t>{};
       if (answer.empty()) continue;
+      // As a server does: the request's transmit timestamp becomes the reply's originate,
+      // unless the script wrote one of its own.
+      const bool noOriginate =
+          answer.size() >= 32 &&
+          std::all_of(answer.begin() + 24, answer.begin() + 32, [](uint8_t b) { return b == 0; });
+      if (noOriginate && length >= 48) std::copy_n(buffer + 40, 8, answer.begin() + 24);
       ::sendto(fd_, answer.data(), answer.size(), 0, reinterpret_cast<sockaddr*>(&from),
                fromLength);
     }

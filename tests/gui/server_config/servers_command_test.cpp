@@ -115,11 +115,11 @@ TEST(ServersCommand, TheTimerStartsNoPollWhileTheDialogIsOpen) {
   const size_t sent = r.sockets.RequestsSent();
   r.engine->MutableState().FirstPollPending = true;
   r.Run([&](CTimeBaseDialog& d) {
-    for (int i = 0; i < 5; ++i) r.window.window->Tick();
+    for (int i = 0; i < 5; ++i) TickNow(*r.window.window);
     EXPECT_EQ(r.sockets.RequestsSent(), sent);
     d.reject();
   });
-  r.window.window->Tick();
+  TickNow(*r.window.window);
   EXPECT_EQ(r.sockets.RequestsSent(), sent + 1);
 }
 
