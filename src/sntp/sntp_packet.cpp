@@ -71,7 +71,9 @@ NtpSeconds DecodeTimestamp(std::span<const uint8_t, 8> bytes) {
 }
 
 NtpSeconds ReceiveTimestamp(const SntpPacket& reply) { return TimestampAt(reply, 32); }
-NtpSeconds TransmitTimestamp(const SntpPacket& reply) { return TimestampAt(reply, kTransmitOffset); }
+NtpSeconds TransmitTimestamp(const SntpPacket& reply) {
+  return TimestampAt(reply, kTransmitOffset);
+}
 
 ClockOffset ComputeOffset(int mode, NtpSeconds t1, NtpSeconds t2, NtpSeconds t3, NtpSeconds t4) {
   if (mode == 2) return t3 - t4;
