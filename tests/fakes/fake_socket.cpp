@@ -94,9 +94,9 @@ size_t FakeSocketFactory::RequestsSent() const {
 }
 
 void FakeSocketFactory::Deliver(std::vector<uint8_t> datagram) {
-  const bool unanswered = datagram.size() >= 32 &&
-                          std::all_of(datagram.begin() + 24, datagram.begin() + 32,
-                                      [](uint8_t b) { return b == 0; });
+  const bool unanswered =
+      datagram.size() >= 32 &&
+      std::all_of(datagram.begin() + 24, datagram.begin() + 32, [](uint8_t b) { return b == 0; });
   if (echoRequest && unanswered && live != nullptr && live->LastSent().size() >= 48) {
     std::copy_n(live->LastSent().begin() + 40, 8, datagram.begin() + 24);
   }

@@ -71,8 +71,8 @@ TEST(PollCycleTest, RequestsGoToPort123AndCarryFreshBitsInTheirTransmitTimestamp
     EXPECT_EQ(request->size(), 48u);
   }
   EXPECT_FALSE(std::equal(first[0].begin() + 40, first[0].end(), rec.sent[0].begin() + 40));
-  EXPECT_TRUE(std::equal(rec.sent[0].begin() + 40, rec.sent[0].end(),
-                         r.engine.State().T1Nonce.begin()));
+  EXPECT_TRUE(
+      std::equal(rec.sent[0].begin() + 40, rec.sent[0].end(), r.engine.State().T1Nonce.begin()));
 }
 
 TEST(PollCycleTest, TimeoutRetriesSurviveAReply) {
