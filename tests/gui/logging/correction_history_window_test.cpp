@@ -177,6 +177,8 @@ TEST(CorrectionHistoryWindow, BadLogsStillOpenTheWindow) {
     const char* name;
     std::string log;
     bool backupIsDirectory;
+    std::string backup = "";
+    const char* summary = nullptr;
   };
   const Case cases[] = {
       {"missing log", "", false},
@@ -190,15 +192,21 @@ TEST(CorrectionHistoryWindow, BadLogsStillOpenTheWindow) {
        "2009/07/03,01:00:00,-30.0,a,1,H,S\r\n"
        "2009/07/05,01:00:00,+0.1,a,1,H,S\r\n",
        false},
+      {"a log and its backup", "2009/07/04,05:00:00,+0.1,a,1,H,S\r\n", false,
+       "1969/07/20,20:17:00,+0.1,a,1,H,S\r\n", "2 entries from 2 files."},
   };
   for (const Case& c : cases) {
     WindowFixture f;
     if (!c.log.empty()) WriteFileBytes(f.log, c.log);
     if (c.backupIsDirectory) std::filesystem::create_directory(f.log + ".1");
+    if (!c.backup.empty()) WriteFileBytes(f.log + ".1", c.backup);
     auto w = f.Make();
     w->grab();  // paints without crashing
     EXPECT_TRUE(w->isVisible()) << c.name;
     EXPECT_TRUE(f.boxes.shown.empty()) << c.name;
+    if (c.summary != nullptr) {
+      EXPECT_EQ(w->findChild<QLabel*>("historySummary")->text().toStdString(), c.summary);
+    }
   }
 }
 

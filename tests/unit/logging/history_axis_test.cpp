@@ -52,6 +52,7 @@ TEST(HistoryAxis, TicksFallOnRoundLocalDatesWithLabelsThatNeverOverlap) {
       {"thirty years", "UTC", 1990, 6, 1, 0, 0, 946728000, "1992", "1994"},
       {"three hundred years: decades", "America/New_York", 1750, 6, 1, 0, 0, 9467085600, "1760",
        "1780"},
+      {"three thousand years: centuries", "UTC", 1000, 6, 1, 0, 0, 94670856000, "1200", "1400"},
   };
   for (const Case& c : cases) {
     const ScopedTimeZone zone(c.zone);
