@@ -40,6 +40,11 @@ struct EngineState {
   bool ExitAfterSync = false;
   uint32_t BroadcastTickCount = 0;
   ServerTestLink ServerTest;
+  // Changes when an attempt starts or ends and with each change of mode (both end the
+  // attempt), so that an answer that comes later can tell the engine has moved on.
+  uint64_t AttemptSerial = 0;
+  // The clock has been asked for a step and has not answered yet.
+  bool CorrectionPending = false;
 
   // A server test runs: its results go to the dialog, not to the status bar or the servers.
   bool Testing() const { return ServerTest.ServerTestTarget != 0; }

@@ -45,6 +45,7 @@ void PollCycle::StartQuery() {
   // In listen mode the engine's one socket is the listening socket; only a server test,
   // which the user asks for by name, may borrow it until the next tick.
   if (settings_.Socket_Mode == kListenMode && !state_.Testing()) return;
+  ++state_.AttemptSerial;
   ui_.EnableQueryButton(false);
   ui_.EnableSyncButton(false);
   state_.DiscardSocket();
@@ -100,6 +101,7 @@ void PollCycle::StartCommandLineSync() {
 }
 
 void PollCycle::FinishAttempt() {
+  ++state_.AttemptSerial;
   state_.DiscardSocket();
   watchdog_.ResetQueryPending();
 }
