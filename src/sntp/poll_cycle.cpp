@@ -163,8 +163,9 @@ void PollCycle::OnConnect(int errorCode) {
 void PollCycle::OnTimerTick() {
   if (state_.ServerTest.OpenServerDialog) return;
   // While one of the program's own boxes waits, the interval count stands still and nothing
-  // new starts; the count goes on from where it was once the box is answered.
-  if (boxes_.Waiting()) {
+  // new starts; the count goes on from where it was once the box is answered. So too while
+  // the clock has not answered a step: the sync that asked for it is not over.
+  if (boxes_.Waiting() || state_.CorrectionPending) {
     watchdog_.SetTick();
     return;
   }

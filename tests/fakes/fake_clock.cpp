@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <ctime>
+#include <utility>
 
 #include "sntp/sntp_packet.h"
 
@@ -34,6 +35,21 @@ SetClockResult FakeClock::ApplyCorrection(const ClockRecord& record, ClockOffset
   steps.push_back(offset);
   nowUnixMs += std::llround(offset * 1000.0);
   return {true, {}};
+}
+
+void FakeClock::StartCorrection(const ClockRecord& record, ClockOffset offset,
+                                CorrectionAnswer answer) {
+  if (!deferAnswers) {
+    Clock::StartCorrection(record, offset, std::move(answer));
+    return;
+  }
+  unanswered.push_back({record, offset, std::move(answer)});
+}
+
+void FakeClock::AnswerNext() {
+  Unanswered next = std::move(unanswered.front());
+  unanswered.erase(unanswered.begin());
+  next.answer(ApplyCorrection(next.record, next.offset));
 }
 
 void FakeClock::SetNtp(NtpSeconds t) {
