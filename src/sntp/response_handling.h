@@ -41,7 +41,7 @@ class ResponseHandling {
 
  private:
   void ReportTravelTimes(NtpSeconds t4, const DecodedReply& reply);
-  // Each returns the status text for the closing steps.
+  // Returns the status text for the closing steps.
   std::string QuerySteps(const CorrectedInstant& instant, ClockOffset offset);
   // Asks the clock for the step. True when it answered within the call, with the status in
   // `status` for the closing steps; false when the attempt has ended here, or when its

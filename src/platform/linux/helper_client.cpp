@@ -66,7 +66,9 @@ HelperClient::HelperClient(std::vector<std::string> command, FdWatcher* watcher)
     : command_(std::move(command)), watcher_(watcher) {}
 
 HelperClient::~HelperClient() {
-  Stop(true);
+  // A helper that holds an unanswered step may be stuck: the end of the program does not
+  // wait for it.
+  Stop(!step_);
   if (timer_ != -1) close(timer_);
 }
 
@@ -159,24 +161,29 @@ void HelperClient::StartStepClock(int64_t seconds, int64_t nanoseconds, HelperAn
     answer(error);
     return;
   }
-  step_ = Unanswered{request, std::move(answer), std::chrono::steady_clock::now() + kAnswerTimeout};
-  WatchStep();
-}
-
-void HelperClient::WatchStep() {
-  if (timer_ == -1) timer_ = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
-  const auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(
-      step_->deadline - std::chrono::steady_clock::now());
-  itimerspec when{};
-  when.it_value.tv_sec = std::max<int64_t>(0, left.count() / 1'000'000'000);
-  when.it_value.tv_nsec = std::max<int64_t>(1, left.count() % 1'000'000'000);
-  // Without a timer the answer is still awaited, and a silent helper is found by the next
-  // request; the time-out of this one is then lost, which is all a failed timerfd costs.
-  if (timer_ != -1 && timerfd_settime(timer_, 0, &when, nullptr) == 0) {
-    watcher_->Watch(timer_, [this] { OnStepTimeOut(); });
+  const Deadline deadline = std::chrono::steady_clock::now() + kAnswerTimeout;
+  if (!ArmTimer(deadline)) {
+    // Without a timer nothing would end the wait for a silent helper: waited for here.
+    int unused = -1;
+    answer(Receive(request, deadline, unused));
+    return;
   }
+  step_ = Unanswered{request, std::move(answer), deadline};
+  watcher_->Watch(timer_, [this] { OnStepTimeOut(); });
   watched_ = connection_;
   watcher_->Watch(watched_, [this] { OnStepReadable(); });
+}
+
+bool HelperClient::ArmTimer(Deadline deadline) {
+  if (timer_ == -1) timer_ = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
+  const int64_t left = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                           deadline - std::chrono::steady_clock::now())
+                           .count();
+  itimerspec when{};
+  when.it_value.tv_sec = std::max<int64_t>(0, left / 1'000'000'000);
+  // Never zero, which would disarm it.
+  when.it_value.tv_nsec = std::max<int64_t>(1, left % 1'000'000'000);
+  return timer_ != -1 && timerfd_settime(timer_, 0, &when, nullptr) == 0;
 }
 
 void HelperClient::UnwatchStep() {

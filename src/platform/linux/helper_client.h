@@ -28,8 +28,8 @@ class HelperClient : public PrivilegedHelper {
   // the descriptor number is appended as the last argument. With a `watcher`, a step the
   // caller does not wait for is answered through it; without one, StartStepClock waits.
   explicit HelperClient(std::vector<std::string> command, FdWatcher* watcher = nullptr);
-  // Closes the connection, which ends the helper, and waits for it. A step still
-  // unanswered is never answered.
+  // Closes the connection, which ends the helper, and waits for it; a helper still holding
+  // a step is killed at once, and that step is never answered.
   ~HelperClient() override;
   HelperClient(const HelperClient&) = delete;
   HelperClient& operator=(const HelperClient&) = delete;
@@ -61,7 +61,8 @@ class HelperClient : public PrivilegedHelper {
   void OnStepReadable();
   void OnStepTimeOut();
   void FinishStep(int error, bool post);
-  void WatchStep();
+  // Sets the time-out's timer to ring at `deadline`; false when there is none.
+  bool ArmTimer(Deadline deadline);
   void UnwatchStep();
   int Start();
   // Ends the helper: `patient` gives a working one time to end by itself once its
