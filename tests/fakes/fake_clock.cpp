@@ -39,17 +39,14 @@ SetClockResult FakeClock::ApplyCorrection(const ClockRecord& record, ClockOffset
 
 void FakeClock::StartCorrection(const ClockRecord& record, ClockOffset offset,
                                 CorrectionAnswer answer) {
-  if (!deferAnswers) {
-    Clock::StartCorrection(record, offset, std::move(answer));
-    return;
-  }
-  unanswered.push_back({record, offset, std::move(answer)});
+  if (!deferAnswers) return Clock::StartCorrection(record, offset, std::move(answer));
+  unanswered.push_back([=, this] { answer(ApplyCorrection(record, offset)); });
 }
 
 void FakeClock::AnswerNext() {
-  Unanswered next = std::move(unanswered.front());
+  const std::function<void()> next = std::move(unanswered.front());
   unanswered.erase(unanswered.begin());
-  next.answer(ApplyCorrection(next.record, next.offset));
+  next();
 }
 
 void FakeClock::SetNtp(NtpSeconds t) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -25,19 +26,13 @@ class FakeClock : public Clock {
   NtpSeconds FromSystemTime(int64_t) override { return ReadLocalClock(); }
   int64_t WallSeconds() override;
   SetClockResult ApplyCorrection(const ClockRecord& record, ClockOffset offset) override;
-  // With `deferAnswers`, a correction waits in `unanswered` until AnswerNext, as one made by
-  // another process does; otherwise it is answered within the call.
+  // With `deferAnswers`, a correction waits in `unanswered` until AnswerNext applies the
+  // oldest and gives its answer, as one made by another process does.
   void StartCorrection(const ClockRecord& record, ClockOffset offset,
                        CorrectionAnswer answer) override;
-  // Applies the oldest waiting correction and gives its answer.
   void AnswerNext();
   bool deferAnswers = false;
-  struct Unanswered {
-    ClockRecord record;
-    ClockOffset offset;
-    CorrectionAnswer answer;
-  };
-  std::vector<Unanswered> unanswered;
+  std::vector<std::function<void()>> unanswered;
   bool EnableClockPrivilege() override {
     ++privilegeRaised;
     return true;

@@ -16,37 +16,20 @@ using testing::EngineRig;
 
 constexpr NtpSeconds X = 3454321000.0;
 
-// What the user and the log see of a finished sync.
-struct Outcome {
-  std::vector<std::string> statuses;
-  std::vector<BoxRequest> boxes;
-  std::vector<char> letters;
-  bool buttonsEnabled;
-  int closePosts;
-  bool failoverSinceReply;
-  bool socketLeft;
-};
-
-Outcome OutcomeOf(const EngineRig& r) {
-  std::vector<char> letters;
-  for (const auto& entry : r.log.entries) letters.push_back(entry.status);
-  return {r.ui.statuses,
-          r.boxes.shown,
-          letters,
-          r.ui.queryEnabled && r.ui.syncEnabled,
-          r.ui.closePosts,
-          r.engine.State().FailoverSinceReply,
-          static_cast<bool>(r.engine.State().EngineSocket)};
-}
-
-void ExpectSameOutcome(const Outcome& late, const Outcome& atOnce, const char* name) {
-  EXPECT_EQ(late.statuses, atOnce.statuses) << name;
-  EXPECT_EQ(late.boxes, atOnce.boxes) << name;
-  EXPECT_EQ(late.letters, atOnce.letters) << name;
-  EXPECT_EQ(late.buttonsEnabled, atOnce.buttonsEnabled) << name;
-  EXPECT_EQ(late.closePosts, atOnce.closePosts) << name;
-  EXPECT_EQ(late.failoverSinceReply, atOnce.failoverSinceReply) << name;
-  EXPECT_EQ(late.socketLeft, atOnce.socketLeft) << name;
+// What the user and the log see of a sync, in one text that a failure prints whole.
+std::string Outcome(const EngineRig& r) {
+  std::string text = "statuses:";
+  for (const std::string& status : r.ui.statuses) text += " [" + status + "]";
+  text += "\nboxes:";
+  for (const BoxRequest& box : r.boxes.shown) text += " [" + box.caption + ": " + box.text + "]";
+  text += "\nlog:";
+  for (const auto& entry : r.log.entries) text += std::string(" ") + entry.status;
+  const EngineState& state = r.engine.State();
+  text += "\nbuttons " + std::to_string(r.ui.queryEnabled && r.ui.syncEnabled) + ", close posts " +
+          std::to_string(r.ui.closePosts) + ", failover since reply " +
+          std::to_string(state.FailoverSinceReply) + ", socket " +
+          std::to_string(state.EngineSocket != nullptr);
+  return text;
 }
 
 struct SyncCase {
@@ -83,7 +66,7 @@ TEST(LateCorrection, ALateAnswerEndsTheSyncAsAnAnswerAtOnceWould) {
     for (int tick = 0; tick < 10; ++tick) late.engine.OnTimerTick();
     EXPECT_EQ(late.sockets.records.size(), 1u) << c.name << ": no new attempt while waiting";
     late.clock.AnswerNext();
-    ExpectSameOutcome(OutcomeOf(late), OutcomeOf(atOnce), c.name);
+    EXPECT_EQ(Outcome(late), Outcome(atOnce)) << c.name;
     EXPECT_EQ(late.clock.privilegeRestored, 1) << c.name;
   }
 }
@@ -154,12 +137,7 @@ TEST(LateCorrection, ABroadcastMeasuredBeforeAWaitingStepIsNotApplied) {
   r.clock.AnswerNext();
   ASSERT_EQ(r.clock.steps.size(), 1u);
   EXPECT_NEAR(r.clock.steps[0], 2.0, 0.001);
-  // Measured after the step, the next one is applied again.
-  broadcast();
-  ASSERT_EQ(r.clock.unanswered.size(), 1u);
-  r.clock.AnswerNext();
-  EXPECT_EQ(r.clock.steps.size(), 2u);
-  EXPECT_EQ(r.log.entries.size(), 2u);
+  EXPECT_EQ(r.log.entries.size(), 1u);
   EXPECT_NE(r.engine.State().EngineSocket, nullptr);
 }
 
