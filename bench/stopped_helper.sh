@@ -5,6 +5,7 @@
 # about once a second. Runs in a user namespace without CAP_SYS_TIME, so every step is
 # refused; the first sync's box is answered, then the helper is stopped and the next sync
 # (SyncInterval 8) must end in the time-out's box. Usage: stopped_helper.sh BUILD_DIR
+# (KEEP=1 prints the program's own output at the end).
 set -euo pipefail
 build=$(cd "$1" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
