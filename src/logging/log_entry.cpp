@@ -15,6 +15,15 @@ constexpr const char* kEntryTimePattern = "%Y/%m/%d,%H:%M:%S";
 // six commas.
 std::string UnitLetter(const std::string& unit) { return unit.empty() ? "" : unit.substr(0, 1); }
 
+// A settings text is the user's (or anyone's who can write the settings file): a line break
+// in it would end the entry early and start a forged one that the statistics count, and a
+// NUL cuts the line for readers that stop at it. Each becomes one space, so the fields keep
+// their places and the entry stays one line.
+void AppendField(std::string& line, const std::string& field) {
+  line += ',';
+  for (const char c : field) line += (c == '\r' || c == '\n' || c == '\0') ? ' ' : c;
+}
+
 }  // namespace
 
 std::string FormatCorrection(double correctionSeconds) {
@@ -48,10 +57,7 @@ std::optional<std::string> FormatLogEntry(const AppSettings& settings, int64_t w
   std::string line = FormatLocalTime(wallSeconds, kEntryTimePattern);
   line += ',';
   line += FormatCorrection(correctionSeconds);
-  for (const std::string* field : {&source, &periodNumber, &periodUnit}) {
-    line += ',';
-    line += *field;
-  }
+  for (const std::string* field : {&source, &periodNumber, &periodUnit}) AppendField(line, *field);
   line += ',';
   line += status;
   return line;

@@ -14,7 +14,8 @@ namespace quorvane {
 std::string FormatCorrection(double correctionSeconds);
 
 // One line of the sync log without its line end, or nothing for a Socket_Mode other than
-// poll or listen. wallSeconds is the entry's time, shown as local date and time.
+// poll or listen. CR, LF and NUL in a settings text are written as a space each, so the
+// entry is always one line. wallSeconds is the entry's time, shown as local date and time.
 std::optional<std::string> FormatLogEntry(const AppSettings& settings, int64_t wallSeconds,
                                           double correctionSeconds, char status);
 

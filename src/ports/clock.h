@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace quorvane {
@@ -29,9 +30,13 @@ struct SetClockResult {
   std::string errorText;  // the system's text for the refusal; empty when accepted
 };
 
+// The answer to a correction, given on the user-interface thread.
+using CorrectionAnswer = std::function<void(const SetClockResult&)>;
+
 // The PC clock. The core reads the time only through this port, so tests can run it on a
 // virtual clock and never touch the real one. Every call is made on the user-interface
-// thread; the privilege bracket and ApplyCorrection run on the same thread, one after another.
+// thread; the privilege bracket and ApplyCorrection run on the same thread, one after another
+// (with StartCorrection, the bracket closes when the answer has come).
 class Clock {
  public:
   virtual ~Clock() = default;
@@ -47,6 +52,15 @@ class Clock {
   // that names no valid time is refused without touching the clock. Accepted, or refused
   // with the system's text.
   virtual SetClockResult ApplyCorrection(const ClockRecord& record, ClockOffset offset) = 0;
+  // ApplyCorrection without waiting for its answer: `answer` receives it exactly once, on the
+  // user-interface thread, either within this call (a clock that steps in this process, as
+  // the default does) or later from the event loop (a step made by another process, which
+  // may take up to its time-out). A clock destroyed first never calls it. The step is by
+  // an offset, so an answer that comes late makes it no less exact.
+  virtual void StartCorrection(const ClockRecord& record, ClockOffset offset,
+                               CorrectionAnswer answer) {
+    answer(ApplyCorrection(record, offset));
+  }
   // Bracket around ApplyCorrection: raise, then restore, the right to set the clock.
   virtual bool EnableClockPrivilege() = 0;
   virtual void RestoreClockPrivilege() = 0;

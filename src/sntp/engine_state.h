@@ -36,7 +36,6 @@ struct EngineState {
   // The connect step waits for a host-name lookup that started at ConnectStartWall.
   bool LookupPending = false;
   int64_t ConnectStartWall = 0;
-  uint64_t AttemptSerial = 0;  // counts attempts, so a box's caller knows if its own is over
   bool SyncRequested = false;
   uint32_t TimeoutRetries = 0;
   bool FailoverSinceReply = false;
@@ -45,6 +44,11 @@ struct EngineState {
   bool ExitAfterSync = false;
   uint32_t BroadcastTickCount = 0;
   ServerTestLink ServerTest;
+  // Changes when an attempt starts or ends and with each change of mode (both end the
+  // attempt), so that an answer that comes later can tell the engine has moved on.
+  uint64_t AttemptSerial = 0;
+  // The clock has been asked for a step and has not answered yet.
+  bool CorrectionPending = false;
 
   // A server test runs: its results go to the dialog, not to the status bar or the servers.
   bool Testing() const { return ServerTest.ServerTestTarget != 0; }

@@ -45,6 +45,7 @@ void PollCycle::StartQuery() {
   // In listen mode the engine's one socket is the listening socket; only a server test,
   // which the user asks for by name, may borrow it until the next tick.
   if (settings_.Socket_Mode == kListenMode && !state_.Testing()) return;
+  ++state_.AttemptSerial;
   ui_.EnableQueryButton(false);
   ui_.EnableSyncButton(false);
   state_.DiscardSocket();
@@ -57,7 +58,6 @@ void PollCycle::StartQuery() {
   ShowEngineStatus("Socket Created.");
   ShowEngineStatus("Connecting to SNTP Server...");
 
-  ++state_.AttemptSerial;
   state_.ConnectStartWall = clock_.WallSeconds();
   const bool connected = state_.EngineSocket->Connect(settings_.ServerInUse, kNtpPort);
   if (connected && state_.EngineSocket->LookupPending()) {
@@ -127,6 +127,7 @@ void PollCycle::StartCommandLineSync() {
 }
 
 void PollCycle::FinishAttempt() {
+  ++state_.AttemptSerial;
   state_.DiscardSocket();
   watchdog_.ResetQueryPending();
 }
@@ -192,8 +193,9 @@ void PollCycle::OnTimerTick() {
   if (state_.LookupPending && !boxes_.Waiting() && ConnectTookTooLong()) EndLookupTooSlow();
   if (state_.ServerTest.OpenServerDialog) return;
   // While one of the program's own boxes waits, the interval count stands still and nothing
-  // new starts; the count goes on from where it was once the box is answered.
-  if (boxes_.Waiting()) {
+  // new starts; the count goes on from where it was once the box is answered. So too while
+  // the clock has not answered a step: the sync that asked for it is not over.
+  if (boxes_.Waiting() || state_.CorrectionPending) {
     watchdog_.SetTick();
     return;
   }

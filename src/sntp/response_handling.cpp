@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
+#include <memory>
 #include <optional>
 
 #include "base/local_time.h"
@@ -137,8 +138,39 @@ bool ResponseHandling::CorrectionSteps(const CorrectedInstant& instant, ClockOff
     poll_.EndAttempt("");
     return false;
   }
+  if (state_.CorrectionPending) {
+    // Measured before the step still waiting for its answer was made: applied after it, it
+    // would correct the same difference twice. The next reply is measured afresh.
+    if (settings_.Socket_Mode != kListenMode) poll_.EndAttempt("");
+    return false;
+  }
   clock_.EnableClockPrivilege();
-  const SetClockResult result = clock_.ApplyCorrection(instant.record, offset);
+  state_.CorrectionPending = true;
+  struct Call {
+    bool returned = false;
+    std::optional<SetClockResult> atOnce;
+  };
+  const auto call = std::make_shared<Call>();
+  clock_.StartCorrection(instant.record, offset,
+                         [this, alive = std::weak_ptr<int>(alive_), call, offset,
+                          attempt = state_.AttemptSerial](const SetClockResult& result) {
+                           if (!call->returned) {
+                             call->atOnce = result;
+                           } else if (!alive.expired()) {
+                             LateAnswer(result, offset, attempt);
+                           }
+                         });
+  call->returned = true;
+  if (!call->atOnce) return false;
+  // Answered within the call, as a clock in this process does: the steps run in the order
+  // they always have, and the reply's handling closes the attempt.
+  status = AnswerSteps(*call->atOnce, offset);
+  return true;
+}
+
+std::string ResponseHandling::AnswerSteps(const SetClockResult& result, ClockOffset offset) {
+  state_.CorrectionPending = false;
+  std::string status;
   char letter = 'S';
   if (result.accepted) {
     status = "Sync @ " + FormatLocalTime(clock_.WallSeconds(), "%X") +
@@ -149,7 +181,17 @@ bool ResponseHandling::CorrectionSteps(const CorrectedInstant& instant, ClockOff
   }
   clock_.RestoreClockPrivilege();
   if (settings_.LogToFile != 0) log_.WriteLogEntry(offset, letter);
-  return true;
+  return status;
+}
+
+void ResponseHandling::LateAnswer(const SetClockResult& result, ClockOffset offset,
+                                  uint64_t attempt) {
+  // The box and the log entry tell what became of the clock, whatever the engine does now.
+  const std::string status = AnswerSteps(result, offset);
+  // Another attempt or a mode change since (also while the box waited) owns the status
+  // bar, the buttons and the socket: this answer's closing steps would end that one.
+  if (state_.AttemptSerial != attempt) return;
+  ClosingSteps(status);
 }
 
 void ResponseHandling::ClosingSteps(const std::string& status) {

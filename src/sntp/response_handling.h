@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <memory>
 #include <span>
 #include <string>
 
@@ -61,9 +62,18 @@ class ResponseHandling {
 
  private:
   void ReportTravelTimes(NtpSeconds t4, const DecodedReply& reply);
-  // Each returns the status text for the closing steps.
+  // Returns the status text for the closing steps.
   std::string QuerySteps(const CorrectedInstant& instant, ClockOffset offset);
+  // Asks the clock for the step. True when it answered within the call, with the status in
+  // `status` for the closing steps; false when the attempt has ended here, or when its
+  // closing steps follow the clock's answer.
   bool CorrectionSteps(const CorrectedInstant& instant, ClockOffset offset, std::string& status);
+  // What the clock's answer brings: the failure box, the end of the privilege bracket and
+  // the log entry.
+  std::string AnswerSteps(const SetClockResult& result, ClockOffset offset);
+  // An answer that came after CorrectionSteps had returned, to the attempt numbered
+  // `attempt`.
+  void LateAnswer(const SetClockResult& result, ClockOffset offset, uint64_t attempt);
   void ClosingSteps(const std::string& status);
 
   EngineState& state_;
@@ -73,6 +83,8 @@ class ResponseHandling {
   Clock& clock_;
   SyncLogWriter& log_;
   PollCycle& poll_;
+  // Expires with this object: a clock's answer that comes later finds no engine to report to.
+  std::shared_ptr<int> alive_ = std::make_shared<int>(0);
 };
 
 }  // namespace quorvane

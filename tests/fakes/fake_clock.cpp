@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <ctime>
+#include <utility>
 
 #include "sntp/sntp_packet.h"
 
@@ -34,6 +35,18 @@ SetClockResult FakeClock::ApplyCorrection(const ClockRecord& record, ClockOffset
   steps.push_back(offset);
   nowUnixMs += std::llround(offset * 1000.0);
   return {true, {}};
+}
+
+void FakeClock::StartCorrection(const ClockRecord& record, ClockOffset offset,
+                                CorrectionAnswer answer) {
+  if (!deferAnswers) return Clock::StartCorrection(record, offset, std::move(answer));
+  unanswered.push_back([=, this] { answer(ApplyCorrection(record, offset)); });
+}
+
+void FakeClock::AnswerNext() {
+  const std::function<void()> next = std::move(unanswered.front());
+  unanswered.erase(unanswered.begin());
+  next();
 }
 
 void FakeClock::SetNtp(NtpSeconds t) {

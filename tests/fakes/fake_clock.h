@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,13 @@ class FakeClock : public Clock {
   NtpSeconds FromSystemTime(int64_t) override { return ReadLocalClock(); }
   int64_t WallSeconds() override;
   SetClockResult ApplyCorrection(const ClockRecord& record, ClockOffset offset) override;
+  // With `deferAnswers`, a correction waits in `unanswered` until AnswerNext applies the
+  // oldest and gives its answer, as one made by another process does.
+  void StartCorrection(const ClockRecord& record, ClockOffset offset,
+                       CorrectionAnswer answer) override;
+  void AnswerNext();
+  bool deferAnswers = false;
+  std::vector<std::function<void()>> unanswered;
   bool EnableClockPrivilege() override {
     ++privilegeRaised;
     return true;

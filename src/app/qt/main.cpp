@@ -8,6 +8,7 @@
 #include "platform/linux/capability_drop.h"
 #include "platform/linux/program_path.h"
 #include "platform/linux/user_files.h"
+#include "platform/qt/fd_watcher.h"
 
 int main(int argc, char** argv) {
   // Setting the clock and binding port 123 are the helper's alone. Whatever this file was
@@ -21,8 +22,10 @@ int main(int argc, char** argv) {
   QApplication application(argc, argv);
   // Lets the desktop match the window to the installed menu entry and its icon.
   QGuiApplication::setDesktopFileName(QStringLiteral("example.veltrand.quorvane"));
+  // The helper's answers arrive through the event loop: the window never waits for a step.
+  quorvane::QtFdWatcher helperAnswers;
   // Started by its first request, so a run that never corrects the clock never starts it.
-  quorvane::HelperClient helper(quorvane::HelperBesideExecutable());
+  quorvane::HelperClient helper(quorvane::HelperBesideExecutable(), &helperAnswers);
   quorvane::HelperClock clock(helper);
   quorvane::QuorvaneSetup setup;
   setup.clock = &clock;

@@ -4,9 +4,11 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
+#include <sys/timerfd.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <utility>
@@ -20,7 +22,7 @@ namespace {
 constexpr int kHelperConnection = 3;
 constexpr int kExecFailed = 127;
 // Every operation is one system call: a helper silent for this long is stuck, not busy.
-constexpr timeval kAnswerTimeout{2, 0};
+constexpr std::chrono::seconds kAnswerTimeout{2};
 // How long a helper whose connection was closed gets to end by itself.
 constexpr int kEndGraceMs = 1000;
 // A helper's death is the end of its connection: "Connection reset by peer".
@@ -45,11 +47,30 @@ bool HungUp(int socket) {
   _exit(kExecFailed);
 }
 
+// 0 once `socket` can be read (an answer, or the helper's end), ETIMEDOUT at `deadline`.
+int WaitReadable(int socket, std::chrono::steady_clock::time_point deadline) {
+  for (;;) {
+    const auto left =
+        std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    pollfd entry{socket, POLLIN, 0};
+    const int ready = poll(&entry, 1, static_cast<int>(std::max<int64_t>(0, left.count())));
+    if (ready > 0) return 0;
+    if (ready == 0) return ETIMEDOUT;
+    if (errno != EINTR) return errno;
+  }
+}
+
 }  // namespace
 
-HelperClient::HelperClient(std::vector<std::string> command) : command_(std::move(command)) {}
+HelperClient::HelperClient(std::vector<std::string> command, FdWatcher* watcher)
+    : command_(std::move(command)), watcher_(watcher) {}
 
-HelperClient::~HelperClient() { Stop(); }
+HelperClient::~HelperClient() {
+  // A helper that holds an unanswered step may be stuck: the end of the program does not
+  // wait for it.
+  Stop(!step_);
+  if (timer_ != -1) close(timer_);
+}
 
 int HelperClient::StepClock(int64_t seconds, int64_t nanoseconds) {
   int descriptor = -1;
@@ -67,16 +88,42 @@ int HelperClient::BindNtpPort(int& descriptor) {
 
 int HelperClient::Request(const HelperRequest& request, int& descriptor) {
   descriptor = -1;
-  if (connection_ != -1 && HungUp(connection_)) return Replace();
-  if (connection_ == -1) {
-    if (const int error = Start(); error != 0) return error;
+  const Deadline deadline = std::chrono::steady_clock::now() + kAnswerTimeout;
+  if (step_) {
+    // The helper answers in order: the step's comes first, within the step's own time-out,
+    // so that both together take no longer than one.
+    int unused = -1;
+    const int stepError = Receive(step_->request, step_->deadline, unused);
+    FinishStep(stepError, true);
+    if (stepError == ETIMEDOUT) return ETIMEDOUT;
   }
-  int error = SendRecord(connection_, EncodeRequest(request), -1);
+  if (const int error = Send(request); error != 0) return error;
+  return Receive(request, deadline, descriptor);
+}
+
+int HelperClient::Send(const HelperRequest& request) {
+  const HelperRequestBytes bytes = EncodeRequest(request);
+  for (bool replaced = false;; replaced = true) {
+    // A helper found dead never took this request: its successor gets it.
+    if (connection_ != -1 && HungUp(connection_)) Stop(true);
+    if (connection_ == -1) {
+      if (const int error = Start(); error != 0) return error;
+    }
+    const int error = SendRecord(connection_, bytes, -1);
+    if (error == 0) return 0;
+    Stop(error == EPIPE);
+    if (error != EPIPE) return error;
+    if (replaced) return kHelperLost;
+  }
+}
+
+int HelperClient::Receive(const HelperRequest& request, Deadline deadline, int& descriptor) {
+  descriptor = -1;
+  int error = WaitReadable(connection_, deadline);
   std::array<std::byte, 2 * kHelperResponseSize> buffer{};
   size_t size = 0;
   int passed = -1;
   if (error == 0) error = ReceiveRecord(connection_, buffer, size, passed);
-  if (error == EAGAIN || error == EWOULDBLOCK) error = ETIMEDOUT;
   HelperResponse response;
   if (error == 0 && size <= buffer.size() &&
       DecodeResponse(std::span(buffer.data(), size), response) == 0 &&
@@ -88,18 +135,90 @@ int HelperClient::Request(const HelperRequest& request, int& descriptor) {
     return response.error;
   }
   if (passed != -1) close(passed);
-  if (error == EPIPE) return Replace();
+  if (error == EPIPE) {
+    // It died holding the request, which it may have carried out: reported, not sent again.
+    // Its successor is started now, for the next request.
+    Stop(true);
+    Start();
+    return kHelperLost;
+  }
   // A helper that stalled or answered nonsense is not trusted with the next request.
-  Stop();
+  Stop(false);
   return error != 0 ? error : EPROTO;
 }
 
-int HelperClient::Replace() {
-  Stop();
-  // Started now, so that the request after this one finds it; a failure to start is
-  // answered by that request, which tries again.
-  Start();
-  return kHelperLost;
+void HelperClient::StartStepClock(int64_t seconds, int64_t nanoseconds, HelperAnswer answer) {
+  if (watcher_ == nullptr) {
+    answer(StepClock(seconds, nanoseconds));
+    return;
+  }
+  if (step_) {
+    answer(EBUSY);
+    return;
+  }
+  const HelperRequest request{HelperOp::StepClock, seconds, nanoseconds};
+  if (const int error = Send(request); error != 0) {
+    answer(error);
+    return;
+  }
+  const Deadline deadline = std::chrono::steady_clock::now() + kAnswerTimeout;
+  if (!ArmTimer(deadline)) {
+    // Without a timer nothing would end the wait for a silent helper: waited for here.
+    int unused = -1;
+    answer(Receive(request, deadline, unused));
+    return;
+  }
+  step_ = Unanswered{request, std::move(answer), deadline};
+  watcher_->Watch(timer_, [this] { OnStepTimeOut(); });
+  watched_ = connection_;
+  watcher_->Watch(watched_, [this] { OnStepReadable(); });
+}
+
+bool HelperClient::ArmTimer(Deadline deadline) {
+  if (timer_ == -1) timer_ = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
+  const int64_t left = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                           deadline - std::chrono::steady_clock::now())
+                           .count();
+  itimerspec when{};
+  when.it_value.tv_sec = std::max<int64_t>(0, left / 1'000'000'000);
+  // Never zero, which would disarm it.
+  when.it_value.tv_nsec = std::max<int64_t>(1, left % 1'000'000'000);
+  return timer_ != -1 && timerfd_settime(timer_, 0, &when, nullptr) == 0;
+}
+
+void HelperClient::UnwatchStep() {
+  if (watched_ != -1) watcher_->Unwatch(std::exchange(watched_, -1));
+  if (timer_ == -1) return;
+  watcher_->Unwatch(timer_);
+  const itimerspec off{};
+  timerfd_settime(timer_, 0, &off, nullptr);
+}
+
+void HelperClient::OnStepReadable() {
+  if (!step_ || WaitReadable(connection_, std::chrono::steady_clock::now()) != 0) return;
+  int unused = -1;
+  FinishStep(Receive(step_->request, step_->deadline, unused), false);
+}
+
+void HelperClient::OnStepTimeOut() {
+  if (!step_) return;
+  uint64_t expirations = 0;
+  [[maybe_unused]] const ssize_t got = read(timer_, &expirations, sizeof expirations);
+  // An answer that came with the time-out still counts.
+  int unused = -1;
+  FinishStep(Receive(step_->request, std::chrono::steady_clock::now(), unused), false);
+}
+
+void HelperClient::FinishStep(int error, bool post) {
+  UnwatchStep();
+  HelperAnswer answer = std::move(step_->answer);
+  step_.reset();
+  // Within a request of the caller's, the answer waits for the caller's handler to return.
+  if (post) {
+    watcher_->Post([answer = std::move(answer), error] { answer(error); });
+  } else {
+    answer(error);
+  }
 }
 
 int HelperClient::Start() {
@@ -135,18 +254,19 @@ int HelperClient::Start() {
     if (pid > 0) waitpid(pid, nullptr, 0);
     return forkError != 0 ? forkError : execError;
   }
-  setsockopt(pair[0], SOL_SOCKET, SO_RCVTIMEO, &kAnswerTimeout, sizeof kAnswerTimeout);
   connection_ = pair[0];
   pid_ = pid;
   return 0;
 }
 
-void HelperClient::Stop() {
+void HelperClient::Stop(bool patient) {
+  // Unwatched before it is closed, so the descriptor number can be reused.
+  if (watched_ != -1 && watched_ == connection_) UnwatchStep();
   if (connection_ != -1) close(std::exchange(connection_, -1));
   if (pid_ <= 0) return;
   const pid_t pid = std::exchange(pid_, -1);
   // The closed connection ends a working helper; a stuck one is ended by force.
-  for (int waited = 0; waited < kEndGraceMs; ++waited) {
+  for (int waited = 0; patient && waited < kEndGraceMs; ++waited) {
     if (waitpid(pid, nullptr, WNOHANG) != 0) return;
     usleep(1000);
   }

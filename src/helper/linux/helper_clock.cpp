@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 #include "helper/helper_protocol.h"
 #include "sntp/sntp_packet.h"
@@ -25,19 +26,38 @@ bool SplitOffset(ClockOffset offset, int64_t& seconds, int64_t& nanoseconds) {
   return true;
 }
 
+// The step the helper is asked for, or false when the record names no valid time or the
+// offset is no step the helper would take.
+bool HelperStep(const ClockRecord& record, ClockOffset offset, int64_t& seconds,
+                int64_t& nanoseconds) {
+  int64_t unixMs = 0;
+  return ClockRecordToUnixMilliseconds(record, unixMs) && SplitOffset(offset, seconds, nanoseconds);
+}
+
+SetClockResult ResultOf(int error) {
+  if (error != 0) return {false, std::strerror(error)};
+  return {true, ""};
+}
+
 }  // namespace
 
 SetClockResult HelperClock::ApplyCorrection(const ClockRecord& record, ClockOffset offset) {
-  int64_t unixMs = 0;
   int64_t seconds = 0;
   int64_t nanoseconds = 0;
-  if (!ClockRecordToUnixMilliseconds(record, unixMs) ||
-      !SplitOffset(offset, seconds, nanoseconds)) {
-    return {false, std::strerror(EINVAL)};
+  if (!HelperStep(record, offset, seconds, nanoseconds)) return ResultOf(EINVAL);
+  return ResultOf(helper_.StepClock(seconds, nanoseconds));
+}
+
+void HelperClock::StartCorrection(const ClockRecord& record, ClockOffset offset,
+                                  CorrectionAnswer answer) {
+  int64_t seconds = 0;
+  int64_t nanoseconds = 0;
+  if (!HelperStep(record, offset, seconds, nanoseconds)) {
+    answer(ResultOf(EINVAL));
+    return;
   }
-  const int error = helper_.StepClock(seconds, nanoseconds);
-  if (error != 0) return {false, std::strerror(error)};
-  return {true, ""};
+  helper_.StartStepClock(seconds, nanoseconds,
+                         [answer = std::move(answer)](int error) { answer(ResultOf(error)); });
 }
 
 }  // namespace quorvane

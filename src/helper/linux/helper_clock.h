@@ -28,6 +28,9 @@ class HelperClock : public Clock {
   // (the reason it could not start, or the kernel's refusal); a record naming no valid time,
   // or an offset the helper would not take, is refused with strerror(EINVAL) unsent.
   SetClockResult ApplyCorrection(const ClockRecord& record, ClockOffset offset) override;
+  // The same step, answered when the helper answers (see PrivilegedHelper::StartStepClock).
+  void StartCorrection(const ClockRecord& record, ClockOffset offset,
+                       CorrectionAnswer answer) override;
   bool EnableClockPrivilege() override { return true; }
   void RestoreClockPrivilege() override {}
 

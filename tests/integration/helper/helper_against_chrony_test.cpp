@@ -1,7 +1,12 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <signal.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <regex>
 #include <string>
 
@@ -48,6 +53,93 @@ TEST(HelperAgainstChrony, OneSyncIsSteppedByTheHelperProcessAndLogged) {
       R"(^\d{4}/\d\d/\d\d,\d\d:\d\d:\d\d,\+(2\.99|3\.00)\d{4},127\.0\.0\.1,1,H,S\r\n$)");
   EXPECT_TRUE(std::regex_match(log, line)) << log;
   EXPECT_TRUE(rig.boxes.shown.empty());
+}
+
+// The helper's client and clock as the program wires them, its answers arriving through the
+// rig's loop, and a meter of how long that loop is held at a time: the window's thread.
+struct HelperRig {
+  explicit HelperRig(int64_t behindMs) : shared(dir.path() + "/virtual-clock", true) {
+    shared.Reset(behindMs);
+  }
+  // An attempt left by a failed check would go on using the clock, which goes first.
+  ~HelperRig() { rig.engine.EndAttempt(""); }
+  // Runs the rig until done(); `longestHold` is the longest the loop did not come back.
+  bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+    auto last = std::chrono::steady_clock::now();
+    return rig.RunUntil(
+        [&] {
+          const auto now = std::chrono::steady_clock::now();
+          longestHold = std::max(longestHold, now - last);
+          last = now;
+          return done();
+        },
+        limit);
+  }
+  // A sync to its end, made by a helper that steps the clock for the `steps`-th time.
+  bool SyncMakes(int steps) {
+    rig.engine.StartSync();
+    return RunUntil([&] { return shared.state().steps == steps && rig.ui.queryEnabled; }, 5s);
+  }
+  int64_t LongestHoldMs() const {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(longestHold).count();
+  }
+
+  testing::TempDir dir;
+  testing::SharedVirtualClock shared;
+  testing::VirtualClockReader reader{shared.state()};
+  testing::LoopbackRig rig{0, &clock};
+  HelperClient client{testing::VirtualClockHelperCommand(QUORVANE_VIRTUAL_CLOCK_HELPER,
+                                                         dir.path() + "/virtual-clock"),
+                      &rig.loop};
+  HelperClock clock{client, reader};
+  std::chrono::steady_clock::duration longestHold{};
+};
+
+TEST(HelperAgainstChrony, AStoppedHelperHoldsNeitherTheWindowNorTheSyncBeyondItsTimeOut) {
+  HelperRig h(kBehindMs);
+  ASSERT_TRUE(h.SyncMakes(1));
+  const pid_t helper = h.client.HelperProcess();
+  ASSERT_GT(helper, 0);
+  ASSERT_EQ(kill(helper, SIGSTOP), 0);
+
+  h.longestHold = {};
+  const auto start = std::chrono::steady_clock::now();
+  h.rig.engine.StartSync();
+  ASSERT_TRUE(h.RunUntil([&] { return !h.rig.boxes.shown.empty(); }, 6s)) << h.rig.ui.pane0;
+  const auto took = std::chrono::steady_clock::now() - start;
+  std::printf("window's thread held at most %lld ms while the helper was stopped\n",
+              static_cast<long long>(h.LongestHoldMs()));
+  EXPECT_LT(h.LongestHoldMs(), 200);
+  // The answer's time-out, counted from the request, ends the sync as before.
+  EXPECT_GE(took, 1900ms);
+  EXPECT_LT(took, 3500ms);
+  EXPECT_EQ(h.rig.boxes.shown[0].caption, "Failed to Set System Clock");
+  EXPECT_EQ(h.rig.boxes.shown[0].text, std::strerror(ETIMEDOUT));
+  const std::string log = h.rig.ReadLog();
+  EXPECT_EQ(log.substr(log.size() - 4), ",F\r\n") << log;
+  // The stuck helper was ended; the next sync is made by a new one.
+  EXPECT_NE(kill(helper, 0), 0);
+  ASSERT_TRUE(h.SyncMakes(2));
+  EXPECT_NE(h.client.HelperProcess(), helper);
+}
+
+TEST(HelperAgainstChrony, ASyncThatFindsTheHelperKilledIsMadeByItsSuccessor) {
+  HelperRig h(kBehindMs);
+  ASSERT_TRUE(h.SyncMakes(1));
+  const pid_t first = h.client.HelperProcess();
+  ASSERT_GT(first, 0);
+  ASSERT_EQ(kill(first, SIGKILL), 0);
+  siginfo_t info{};
+  ASSERT_EQ(waitid(P_PID, static_cast<id_t>(first), &info, WEXITED | WNOWAIT), 0);
+
+  ASSERT_TRUE(h.SyncMakes(2)) << h.rig.ui.pane0;
+  EXPECT_TRUE(h.rig.boxes.shown.empty());
+  EXPECT_NE(h.shared.state().lastStepPid, first);
+  EXPECT_EQ(h.shared.state().lastStepPid, h.client.HelperProcess());
+  EXPECT_TRUE(h.rig.ui.pane0.starts_with("Sync @ ")) << h.rig.ui.pane0;
+  const std::string log = h.rig.ReadLog();
+  const std::regex twoSyncs(R"(^([^\r\n]*,S\r\n){2}$)");
+  EXPECT_TRUE(std::regex_match(log, twoSyncs)) << log;
 }
 
 }  // namespace

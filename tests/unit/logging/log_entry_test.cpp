@@ -86,6 +86,37 @@ TEST(LogEntryTest, FieldsFollowTheSocketMode) {
   }
 }
 
+// What the settings file holds reaches the log; no text in it may end the entry early or
+// add a line of its own, which the statistics would count as a sync.
+TEST(LogEntryTest, LineBreaksAndNulsInSettingsTextsBecomeSpaces) {
+  using namespace std::string_literals;
+  const EntryCase cases[] = {
+      {"a forged entry after CR LF in the interval",
+       [](AppSettings& s) { s.IntervalNum = "1\r\n2009/07/04,14:05:10,+9.000000,x,1,H,S"; }, 0.5,
+       'S',
+       "2009/07/04,14:05:09,+0.500000,192.0.2.10,1  2009/07/04,14:05:10,+9.000000,x,1,H,S,H,S"},
+      {"a NUL in the server", [](AppSettings& s) { s.ServerInUse = "192.0.2.10\0evil"s; }, 0.5, 'S',
+       "2009/07/04,14:05:09,+0.500000,192.0.2.10 evil,1,H,S"},
+      {"a lone LF and a lone CR", [](AppSettings& s) { s.ServerInUse = "\na\rb\r"; }, 0.5, 'F',
+       "2009/07/04,14:05:09,+0.500000, a b ,1,H,F"},
+      {"a unit that starts with a line break", [](AppSettings& s) { s.IntervalUnit = "\nHour"; },
+       0.5, 'S', "2009/07/04,14:05:09,+0.500000,192.0.2.10,1, ,S"},
+      {"a listen unit that starts with a NUL",
+       [](AppSettings& s) {
+         s.Socket_Mode = kListenMode;
+         s.Broadcast_Timeout_Unit = "\0M"s;
+       },
+       0.5, 'S', "2009/07/04,14:05:09,+0.500000,Broadcast,10, ,S"},
+  };
+  testing::ScopedTimeZone utc("UTC");
+  const int64_t when = testing::LocalSeconds(2009, 7, 4, 14, 5, 9);
+  for (const auto& c : cases) {
+    AppSettings s = EntrySettings();
+    c.change(s);
+    EXPECT_EQ(FormatLogEntry(s, when, c.correction, c.status), c.line) << c.name;
+  }
+}
+
 // The line must read exactly as "%f" prints, whatever the process locale.
 TEST(LogEntryTest, CorrectionMatchesPrintfFixedPoint) {
   const unsigned seed = 20091025;
