@@ -31,8 +31,9 @@ struct EnginePorts {
 // both work on. User-interface thread only.
 struct EngineState {
   std::unique_ptr<CMyAsyncSocket> EngineSocket;
-  NtpSeconds T1 = 0;       // when the current request left
-  RequestNonce T1Nonce{};  // the current request's transmit bits, which its reply must echo
+  NtpSeconds T1 = 0;            // when the current request left
+  NtpSeconds T1BeforeSend = 0;  // the reading just before its send
+  RequestNonce T1Nonce{};       // the current request's transmit bits, which its reply must echo
   // The connect step waits for a host-name lookup that started at ConnectStartWall.
   bool LookupPending = false;
   int64_t ConnectStartWall = 0;

@@ -101,6 +101,7 @@ void PollCycle::SendRequest() {
   const NtpSeconds beforeSend = clock_.ReadLocalClock();
   state_.EngineSocket->Send(request.bytes);  // a request that did not leave ends in the time-out
   state_.T1 = clock_.ReadLocalClock();
+  state_.T1BeforeSend = beforeSend;
   // A send that seemed to take long was held up on its way back, after the request had left
   // (a thread is switched out on return from the kernel): the reading before it is then the
   // nearer one.

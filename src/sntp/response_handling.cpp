@@ -81,8 +81,11 @@ void ResponseHandling::OnReceive() {
   const std::optional<int64_t> stamp = state_.EngineSocket->ArrivalSystemTimeNs();
   const NtpSeconds t4 = stamp ? clock_.FromSystemTime(*stamp) : handlerStart;
   const int mode = settings_.Socket_Mode;
+  // A reply stamped before the reading after the send means the thread was switched out on
+  // its way back from a send that had left: the reading before it is then the send time.
+  const NtpSeconds t1 = t4 < state_.T1 ? state_.T1BeforeSend : state_.T1;
   DecodedReply decoded;
-  switch (JudgeReply(datagram, mode, {state_.T1Nonce, state_.T1}, t4, decoded)) {
+  switch (JudgeReply(datagram, mode, {state_.T1Nonce, t1}, t4, decoded)) {
     case ReplyVerdict::ReceiveError:
       poll_.EndAttempt("*** WinSock Receive Error! ***");
       poll_.SendTestFailedIfOpen();
@@ -101,7 +104,7 @@ void ResponseHandling::OnReceive() {
   // watchdog step while a box waits can neither resend nor switch servers.
   if (mode != kListenMode) poll_.FinishAttempt();
   if (mode == kListenMode) state_.BroadcastTickCount = 0;
-  if (state_.ServerTest.OpenServerDialog && state_.Testing()) ReportTravelTimes(t4, decoded);
+  if (state_.ServerTest.OpenServerDialog && state_.Testing()) ReportTravelTimes(t1, t4, decoded);
   std::string status;
   if (state_.SyncRequested || mode == kListenMode) {
     if (!CorrectionSteps(decoded.instant, decoded.offset, status)) return;
@@ -111,8 +114,8 @@ void ResponseHandling::OnReceive() {
   ClosingSteps(status);
 }
 
-void ResponseHandling::ReportTravelTimes(NtpSeconds t4, const DecodedReply& reply) {
-  const TravelTimes travel = ComputeTravelTimes(state_.T1, reply.t2, reply.t3, t4);
+void ResponseHandling::ReportTravelTimes(NtpSeconds t1, NtpSeconds t4, const DecodedReply& reply) {
+  const TravelTimes travel = ComputeTravelTimes(t1, reply.t2, reply.t3, t4);
   state_.ServerTest.RequestTravelText = Printf("%f", travel.request);
   state_.ServerTest.ServerProcessingText = Printf("%f", travel.serverProcessing);
   state_.ServerTest.ResponseTravelText = Printf("%f", travel.response);

@@ -61,7 +61,7 @@ class ResponseHandling {
   void OnReceive();
 
  private:
-  void ReportTravelTimes(NtpSeconds t4, const DecodedReply& reply);
+  void ReportTravelTimes(NtpSeconds t1, NtpSeconds t4, const DecodedReply& reply);
   // Returns the status text for the closing steps.
   std::string QuerySteps(const CorrectedInstant& instant, ClockOffset offset);
   // Asks the clock for the step. True when it answered within the call, with the status in

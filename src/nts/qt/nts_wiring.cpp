@@ -29,7 +29,9 @@ NtsWiring::NtsWiring(FdWatcher& watcher, SocketFactory& plain, AppSettings& sett
                               if (!testing()) ui.ShowStatus(text);
                             },
                             nts::EngineSendLate(clock, [&engine](NtpSeconds t1) {
-                              if (engine) engine->MutableState().T1 = t1;
+                              if (engine)
+                                engine->MutableState().T1 = engine->MutableState().T1BeforeSend =
+                                    t1;
                             })};
   factory_ = std::make_unique<nts::NtsSocketFactory>(
       *client_, plain,
