@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
-# Starts or stops a chronyd that serves NTP on 127.0.0.1:123 only and never touches the
-# clock (-x). Usage: chrony.sh start|stop DIR
+# Starts or stops a chronyd that serves NTP on loopback port 123 only and never touches the
+# clock (-x): on 127.0.0.1 and ::1, or on the addresses given.
+# Usage: chrony.sh start DIR [ADDRESS...] | chrony.sh stop DIR
 set -euo pipefail
 action=$1
 dir=$2
+shift 2
+addresses=("$@")
+[ ${#addresses[@]} -gt 0 ] || addresses=(127.0.0.1 ::1)
 chronyd=$(command -v chronyd || echo /usr/sbin/chronyd)
 
 stop() {
@@ -21,10 +25,12 @@ case "$action" in
   start)
     stop
     mkdir -p "$dir"
-    cat > "$dir/chrony.conf" <<CONF
-bindaddress 127.0.0.1
+    # One bind address of each family at most: the last of a family wins.
+    for address in "${addresses[@]}"; do
+      printf 'bindaddress %s\nallow %s\n' "$address" "$address"
+    done > "$dir/chrony.conf"
+    cat >> "$dir/chrony.conf" <<CONF
 port 123
-allow 127.0.0.1
 local stratum 8
 cmdport 0
 pidfile $dir/chronyd.pid
