@@ -36,6 +36,15 @@ void PumpedWorkerLink::Send(const std::function<void()>& work) {
 }
 
 ScriptedServer::ScriptedServer(const char* address, uint16_t port, Responder responder)
+    : ScriptedServer(address, port,
+                     [responder](int n, const std::vector<uint8_t>&) -> std::vector<TimedAnswer> {
+                       std::vector<uint8_t> answer =
+                           responder ? responder(n) : std::vector<uint8_t>{};
+                       if (answer.empty()) return {};
+                       return {{std::chrono::milliseconds(0), [answer] { return answer; }}};
+                     }) {}
+
+ScriptedServer::ScriptedServer(const char* address, uint16_t port, RequestResponder responder)
     : responder_(std::move(responder)) {
   fd_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
   sockaddr_in sa{};
@@ -48,19 +57,22 @@ ScriptedServer::ScriptedServer(const char* address, uint16_t port, Responder res
   timeval tv{0, 50000};
   setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
   thread_ = std::thread([this] {
-    char buffer[512];
+    std::vector<uint8_t> buffer(512);
     while (!stop_) {
       sockaddr_in from{};
       socklen_t fromLength = sizeof from;
-      if (::recvfrom(fd_, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from),
-                     &fromLength) < 0) {
-        continue;
-      }
+      const ssize_t length = ::recvfrom(fd_, buffer.data(), buffer.size(), 0,
+                                        reinterpret_cast<sockaddr*>(&from), &fromLength);
+      if (length < 0) continue;
+      const auto arrived = std::chrono::steady_clock::now();
       const int n = received_++;
-      const std::vector<uint8_t> answer = responder_ ? responder_(n) : std::vector<uint8_t>{};
-      if (answer.empty()) continue;
-      ::sendto(fd_, answer.data(), answer.size(), 0, reinterpret_cast<sockaddr*>(&from),
-               fromLength);
+      const std::vector<uint8_t> request(buffer.begin(), buffer.begin() + length);
+      for (const TimedAnswer& answer : responder_(n, request)) {
+        std::this_thread::sleep_until(arrived + answer.after);
+        const std::vector<uint8_t> bytes = answer.make();
+        ::sendto(fd_, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&from),
+                 fromLength);
+      }
     }
   });
 }
