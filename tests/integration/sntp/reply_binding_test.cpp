@@ -50,8 +50,12 @@ std::vector<TimedAnswer> ForgedThenTrue(const std::vector<uint8_t>& request,
   if (request.size() >= kTransmit + 8) {
     std::copy_n(request.begin() + kTransmit, 8, transmit.begin());
   }
-  auto reply = [transmit](bool forged, const Forgery* how) {
+  // As a server does, the receive stamp is the request's arrival and the transmit stamp the
+  // moment of sending.
+  const std::vector<uint8_t> arrival = testing::RealTimeReply(0x24, 2);
+  auto reply = [transmit, arrival](bool forged, const Forgery* how) {
     std::vector<uint8_t> r = testing::RealTimeReply(0x24, 2);
+    std::copy_n(arrival.begin() + 32, 8, r.begin() + 32);
     std::vector<uint8_t> originate = transmit;
     if (forged) {
       how->make(originate);
