@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by the tests and measurements that run the real program in a network namespace of
 # their own: the namespace with its own resolver files, an X server its clients reach, and the
 # program started in it under a user namespace (with CAP_SYS_TIME out of the bounding set), where
