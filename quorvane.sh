@@ -62,9 +62,26 @@ unpack_ntpsec() {
 }
 
 # The three builds are CMakePresets.json's: plain (build/), asan (build/asan), tsan (build/tsan).
-build_preset() {  # preset
+configure_preset() {  # preset
   cmake --preset "$1" >/dev/null
+}
+
+build_preset() {  # preset
+  configure_preset "$1"
   cmake --build --preset "$1" -j "$jobs"
+}
+
+# Runs a command and notes how long it took, for the table at the end of the test run.
+phase_times=()
+timed() {  # label command...
+  local started=$SECONDS
+  "${@:2}"
+  phase_times+=("$(printf '%-32s %5d s' "$1" $((SECONDS - started)))")
+}
+
+report_phases() {
+  echo "== Time by phase"
+  printf '%s\n' "${phase_times[@]}"
 }
 
 test_preset() {  # preset
@@ -101,26 +118,30 @@ cmd_test_quick() {
 }
 
 cmd_test() {
-  install_missing
-  unpack_ntpsec
-  check_format
+  timed "install what is missing" install_missing
+  timed "unpack ntpsec" unpack_ntpsec
+  timed "format" check_format
   echo "== build (warnings are errors)"
-  build_preset plain
-  test_preset plain
+  timed "plain: configure" configure_preset plain
+  timed "plain: build" build_preset plain
+  timed "plain: tests" test_preset plain
   echo "== The Debian package: install, run, purge (as root)"
   if [ "$(id -u)" -ne 0 ]; then
     echo "Not root: the package test installs the package, so it is skipped."
   else
-    build_package
-    tests/package/package_test.sh "$package_path"
+    timed "package: pack" build_package
+    timed "package: test" tests/package/package_test.sh "$package_path"
   fi
   echo "== AddressSanitizer + UndefinedBehaviorSanitizer"
-  build_preset asan
-  test_preset asan
+  timed "asan: configure" configure_preset asan
+  timed "asan: build" build_preset asan
+  timed "asan: tests" test_preset asan
   echo "== ThreadSanitizer (the core: watchdog, worker and engine tests)"
-  build_preset tsan
+  timed "tsan: configure" configure_preset tsan
+  timed "tsan: build" build_preset tsan
   # Some kernels randomise mmap more than this TSan runtime accepts; run it without ASLR.
-  setarch "$(uname -m)" -R ctest --preset tsan -j "$jobs"
+  timed "tsan: tests" setarch "$(uname -m)" -R ctest --preset tsan -j "$jobs"
+  report_phases
 }
 
 cmd_run() {

@@ -12,7 +12,7 @@
 #include <map>
 #include <string>
 
-#include "app/app_settings.h"
+#include "base/app_settings.h"
 #include "fakes/fake_clock.h"
 #include "fakes/fake_message_boxes.h"
 #include "logging/log_limits.h"

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "app/local_time.h"
+#include "base/local_time.h"
 #include "logging/log_reader.h"
 #include "logging/log_rotation.h"
 #include "logging/log_statistics.h"

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <optional>
 
-#include "app/local_time.h"
+#include "base/local_time.h"
 
 namespace quorvane {
 namespace {

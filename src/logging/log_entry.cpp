@@ -2,7 +2,7 @@
 
 #include <charconv>
 
-#include "app/local_time.h"
+#include "base/local_time.h"
 
 namespace quorvane {
 namespace {

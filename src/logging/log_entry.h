@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "app/app_settings.h"
+#include "base/app_settings.h"
 
 namespace quorvane {
 

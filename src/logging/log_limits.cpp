@@ -4,7 +4,7 @@
 #include <cctype>
 #include <climits>
 
-#include "app/local_time.h"
+#include "base/local_time.h"
 
 namespace quorvane {
 namespace {

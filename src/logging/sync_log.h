@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/app_settings.h"
+#include "base/app_settings.h"
 #include "ports/clock.h"
 #include "ports/message_boxes.h"
 #include "ports/sync_log_writer.h"

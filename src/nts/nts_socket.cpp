@@ -29,7 +29,19 @@ bool NtsSocket::Connect(const std::string& host, uint16_t /*port*/) {
     StartKeyEstablishment();
     return true;
   }
-  return socket_->Connect(session.NtpHost(), session.NtpPort());
+  const bool connected = socket_->Connect(session.NtpHost(), session.NtpPort());
+  engineAwaitsLookup_ = connected && socket_->LookupPending();
+  return connected;
+}
+
+void NtsSocket::OnLookupDone(int errorCode) {
+  if (engineAwaitsLookup_) {
+    engineAwaitsLookup_ = false;
+    events_.OnLookupDone(errorCode);
+    return;
+  }
+  // The server named by key establishment was looked up; its waiting request may leave.
+  if (errorCode == 0) SendWaitingRequest();
 }
 
 void NtsSocket::StartKeyEstablishment() {
@@ -49,6 +61,11 @@ void NtsSocket::OnKeyEstablished(const KeResult& result) {
   NtsSession& session = client_.SessionFor(host_);
   session.Start(host_, result);
   if (!socket_->Connect(session.NtpHost(), session.NtpPort())) return;
+  if (socket_->LookupPending()) return;  // OnLookupDone sends the request
+  SendWaitingRequest();
+}
+
+void NtsSocket::SendWaitingRequest() {
   if (!waitingRequest_) return;
   const std::vector<uint8_t> header = std::move(*waitingRequest_);
   waitingRequest_.reset();

@@ -35,22 +35,28 @@ class NtsSocket : public CMyAsyncSocket, private SocketEvents {
   bool Socket() override { return socket_->Socket(); }
   bool Bind(uint16_t port) override { return socket_->Bind(port); }
   bool Connect(const std::string& host, uint16_t port) override;
+  bool LookupPending() const override { return engineAwaitsLookup_; }
   int Send(std::span<const uint8_t> data) override;
   int Receive(std::span<uint8_t> buffer) override;
   std::optional<int64_t> ArrivalSystemTimeNs() const override {
     return socket_->ArrivalSystemTimeNs();
   }
-  void Close() override { socket_->Close(); }
+  void Close() override {
+    engineAwaitsLookup_ = false;
+    socket_->Close();
+  }
   int LastError() const override { return socket_->LastError(); }
 
  private:
   void OnReceive() override;
   void OnConnect(int errorCode) override { events_.OnConnect(errorCode); }
   void OnClose() override { events_.OnClose(); }
+  void OnLookupDone(int errorCode) override;
 
   void StartKeyEstablishment();
   void OnKeyEstablished(const KeResult& result);
   int SendAuthenticated(std::span<const uint8_t> header);
+  void SendWaitingRequest();
 
   NtsClient& client_;
   SocketEvents& events_;
@@ -59,6 +65,7 @@ class NtsSocket : public CMyAsyncSocket, private SocketEvents {
   std::shared_ptr<int> alive_ = std::make_shared<int>(0);
   std::string host_;
   bool establishing_ = false;
+  bool engineAwaitsLookup_ = false;  // the engine's connect step waits for the inner lookup
   std::optional<std::vector<uint8_t>> waitingRequest_;
   std::optional<std::vector<uint8_t>> acceptedReply_;
   int receiveResult_ = -1;

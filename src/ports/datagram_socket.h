@@ -16,21 +16,29 @@ class SocketEvents {
   virtual void OnReceive() = 0;
   virtual void OnConnect(int errorCode) = 0;
   virtual void OnClose() = 0;
+  // The host-name lookup that Connect started has ended: 0 when the peer is now fixed,
+  // otherwise the code Connect would have failed with. Never after Close.
+  virtual void OnLookupDone(int /*errorCode*/) {}
 };
 
-// One UDP/IPv4 socket. Failures leave a Windows Sockets error code in LastError(), so the
-// error texts are the same on every platform.
+// One UDP socket, IPv4 or IPv6 by the address it connects to. Failures leave a Windows
+// Sockets error code in LastError(), so the error texts are the same on every platform.
 class CMyAsyncSocket {
  public:
   virtual ~CMyAsyncSocket() = default;
-  // The platform socket: IPv4 datagram, not yet bound.
+  // The platform socket: a datagram socket, not yet bound (IPv4 until a connect names an
+  // IPv6 peer).
   virtual bool Socket() = 0;
   virtual bool Bind(uint16_t port) = 0;  // every local address
   // A poll socket: Socket() and Bind(0).
   virtual bool Create() { return Socket() && Bind(0); }
-  // Fixes the peer; a host name is looked up with a blocking lookup. A connect
-  // notification follows a successful call.
+  // Fixes the peer. An address (IPv4 dotted, or IPv6 with or without brackets) is used at
+  // once. Any other text is looked up away from the caller's thread, which never waits for a
+  // name server: the call then returns true with LookupPending() set, and OnLookupDone
+  // follows with the outcome. A connect notification follows once the peer is fixed.
   virtual bool Connect(const std::string& host, uint16_t port) = 0;
+  // A lookup started by Connect has not answered yet. Closing the socket abandons it.
+  virtual bool LookupPending() const { return false; }
   // Bytes sent, or -1.
   virtual int Send(std::span<const uint8_t> data) = 0;
   // Reads one datagram into buffer: its length, or -1 when the read fails or the datagram

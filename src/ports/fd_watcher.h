@@ -13,6 +13,7 @@ class FdWatcher {
   virtual void Watch(int fd, std::function<void()> onReadable) = 0;
   virtual void Unwatch(int fd) = 0;
   // Runs task later on the user-interface thread, after the current handler has returned.
+  // May be called from any thread: it is how a worker hands its answer to the window.
   virtual void Post(std::function<void()> task) = 0;
 };
 

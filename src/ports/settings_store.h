@@ -21,7 +21,7 @@ class SettingsStore {
   virtual ~SettingsStore() = default;
 
  private:
-  // Only the settings table (app/settings_table.h) names keys, so that each is declared once
+  // Only the settings table (base/settings_table.h) names keys, so that each is declared once
   // and a misspelt one does not compile.
   friend class settings::Access;
   virtual int32_t ReadInt(std::string_view key, int32_t defaultValue) = 0;

@@ -1,6 +1,6 @@
 #include "server_config/server_dialog_rules.h"
 
-#include "app/settings_table.h"
+#include "base/settings_table.h"
 
 namespace quorvane {
 

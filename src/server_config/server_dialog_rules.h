@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/app_settings.h"
+#include "base/app_settings.h"
 #include "ports/message_boxes.h"
 #include "ports/settings_store.h"
 

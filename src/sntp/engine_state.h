@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "app/app_settings.h"
+#include "base/app_settings.h"
 #include "ports/clock.h"
 #include "ports/datagram_socket.h"
 #include "ports/engine_ui.h"
@@ -31,7 +31,12 @@ struct EnginePorts {
 // both work on. User-interface thread only.
 struct EngineState {
   std::unique_ptr<CMyAsyncSocket> EngineSocket;
-  NtpSeconds T1 = 0;  // when the current request left
+  NtpSeconds T1 = 0;       // when the current request left
+  RequestNonce T1Nonce{};  // the current request's transmit bits, which its reply must echo
+  // The connect step waits for a host-name lookup that started at ConnectStartWall.
+  bool LookupPending = false;
+  int64_t ConnectStartWall = 0;
+  uint64_t AttemptSerial = 0;  // counts attempts, so a box's caller knows if its own is over
   bool SyncRequested = false;
   uint32_t TimeoutRetries = 0;
   bool FailoverSinceReply = false;
@@ -45,6 +50,7 @@ struct EngineState {
   bool Testing() const { return ServerTest.ServerTestTarget != 0; }
   // Closes and discards EngineSocket, if any.
   void DiscardSocket() {
+    LookupPending = false;  // a lookup dies with its socket
     if (!EngineSocket) return;
     EngineSocket->Close();
     EngineSocket.reset();

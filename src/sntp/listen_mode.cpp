@@ -1,6 +1,6 @@
 #include "sntp/listen_mode.h"
 
-#include "app/settings_table.h"
+#include "base/settings_table.h"
 #include "sntp/socket_error_text.h"
 
 namespace quorvane {

@@ -57,20 +57,47 @@ void PollCycle::StartQuery() {
   ShowEngineStatus("Socket Created.");
   ShowEngineStatus("Connecting to SNTP Server...");
 
-  const int64_t before = clock_.WallSeconds();
+  ++state_.AttemptSerial;
+  state_.ConnectStartWall = clock_.WallSeconds();
   const bool connected = state_.EngineSocket->Connect(settings_.ServerInUse, kNtpPort);
-  const int64_t after = clock_.WallSeconds();
-  if (after - before > 10) {
-    EndAttempt("Reset: The attempt to connect timed out.");
-    FailOver(FailOverReason::ConnectTimedOut);
+  if (connected && state_.EngineSocket->LookupPending()) {
+    // The window goes on while the name server answers; OnLookupDone resumes the attempt.
+    state_.LookupPending = true;
     return;
   }
-  if (!connected) {
-    ReportSocketError(boxes_, kConnectErrorPrefix, state_.EngineSocket->LastError());
-    // The box runs a nested event loop; an attempt started meanwhile owns the engine now.
-    if (!state_.EngineSocket) return;
+  ContinueAfterConnect(connected ? 0 : state_.EngineSocket->LastError());
+}
+
+void PollCycle::OnLookupDone(int errorCode) {
+  if (!state_.LookupPending || !state_.EngineSocket) return;  // abandoned meanwhile
+  state_.LookupPending = false;
+  ContinueAfterConnect(errorCode);
+}
+
+bool PollCycle::ConnectTookTooLong() { return clock_.WallSeconds() - state_.ConnectStartWall > 10; }
+
+void PollCycle::EndLookupTooSlow() {
+  EndAttempt("Reset: The attempt to connect timed out.");
+  FailOver(FailOverReason::ConnectTimedOut);
+}
+
+void PollCycle::ContinueAfterConnect(int errorCode) {
+  if (ConnectTookTooLong()) {
+    EndLookupTooSlow();
+    return;
   }
-  const SntpPacket request = BuildRequest();
+  if (errorCode != 0) {
+    const uint64_t attempt = state_.AttemptSerial;
+    ReportSocketError(boxes_, kConnectErrorPrefix, errorCode);
+    // The box runs a nested event loop; an attempt started meanwhile owns the engine now.
+    if (!state_.EngineSocket || state_.AttemptSerial != attempt) return;
+  }
+  SendRequest();
+}
+
+void PollCycle::SendRequest() {
+  state_.T1Nonce = NewRequestNonce();
+  const SntpPacket request = BuildRequest(state_.T1Nonce);
   const NtpSeconds beforeSend = clock_.ReadLocalClock();
   state_.EngineSocket->Send(request.bytes);  // a request that did not leave ends in the time-out
   state_.T1 = clock_.ReadLocalClock();
@@ -159,6 +186,10 @@ void PollCycle::OnConnect(int errorCode) {
 }
 
 void PollCycle::OnTimerTick() {
+  // A lookup that has not answered within the connect step's limit is abandoned, also while
+  // the Servers dialog is open (its test may be the one waiting); its late answer is dropped
+  // with the socket. While a box waits, the check waits too, as a blocking lookup would.
+  if (state_.LookupPending && !boxes_.Waiting() && ConnectTookTooLong()) EndLookupTooSlow();
   if (state_.ServerTest.OpenServerDialog) return;
   // While one of the program's own boxes waits, the interval count stands still and nothing
   // new starts; the count goes on from where it was once the box is answered.

@@ -33,6 +33,8 @@ class PollCycle {
   // Everything the 200 ms tick does after the time display has been painted.
   void OnTimerTick();
   void OnConnect(int errorCode);
+  // The connect step's lookup has answered: the attempt goes on as after a blocking connect.
+  void OnLookupDone(int errorCode);
 
   void SetListenModeTick(ListenModeTick* listen) { listen_ = listen; }
   // Tells the open server dialog that its test failed; nothing outside a test.
@@ -40,6 +42,11 @@ class PollCycle {
 
  private:
   void ShowEngineStatus(const std::string& text);
+  // The connect step's second half, once the peer is known (or the lookup failed).
+  void ContinueAfterConnect(int errorCode);
+  bool ConnectTookTooLong();
+  void EndLookupTooSlow();
+  void SendRequest();
 
   EngineState& state_;
   AppSettings& settings_;

@@ -1,15 +1,19 @@
 #include "sntp/response_handling.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdio>
 #include <optional>
 
-#include "app/local_time.h"
+#include "base/local_time.h"
 #include "sntp/reply_rules.h"
 
 namespace quorvane {
 namespace {
+
+constexpr size_t kReadBufferSize = 1024;
+constexpr int kDatagramTooLongCode = 10040;  // WSAEMSGSIZE: longer than the read buffer
 
 std::string Printf(const char* format, double value) {
   // Large enough for any double in "%f" form, so no correction text is ever cut.
@@ -20,21 +24,36 @@ std::string Printf(const char* format, double value) {
 
 }  // namespace
 
-ReplyVerdict JudgeReply(int length, const SntpPacket& reply, int mode, NtpSeconds t1, NtpSeconds t4,
-                        DecodedReply& decoded) {
-  if (length < 0) return ReplyVerdict::ReceiveError;
+ReplyVerdict JudgeReply(const ReceivedDatagram& datagram, int mode, const PendingRequest& request,
+                        NtpSeconds t4, DecodedReply& decoded) {
   // Anyone on the network can send to port 123: in listen mode what cannot be a broadcast is
-  // dropped without closing the listening socket; a poll reply that cannot be trusted is
-  // invalid data. A short datagram would leave timestamps unread.
+  // dropped without closing the listening socket. In poll mode only the answer to our own
+  // request counts, so a forged datagram can neither end nor move a good attempt.
   const bool listening = mode == kListenMode;
-  const ReplyVerdict untrusted = listening ? ReplyVerdict::Ignored : ReplyVerdict::InvalidData;
-  if (length < static_cast<int>(kSntpPacketSize)) return untrusted;
+  const int length = datagram.length;
+  const bool tooLong = length < 0 && datagram.errorCode == kDatagramTooLongCode;
+  if (tooLong) return ReplyVerdict::Ignored;  // longer than any reply: nothing to judge
+  if (length < 0) return ReplyVerdict::ReceiveError;
+  if (!listening) {
+    if (!AnswersRequest(datagram.bytes.first(static_cast<size_t>(length)), request.nonce)) {
+      return ReplyVerdict::Ignored;
+    }
+    // Our server's answer, but not one a 48-byte read could take whole.
+    if (length > static_cast<int>(kSntpPacketSize)) return ReplyVerdict::ReceiveError;
+    if (length < static_cast<int>(kSntpPacketSize)) return ReplyVerdict::InvalidData;
+  } else if (length != static_cast<int>(kSntpPacketSize) &&
+             std::find(kAuthenticatedBroadcastLengths.begin(), kAuthenticatedBroadcastLengths.end(),
+                       length) == kAuthenticatedBroadcastLengths.end()) {
+    return ReplyVerdict::Ignored;
+  }
+  SntpPacket reply;
+  std::copy_n(datagram.bytes.begin(), kSntpPacketSize, reply.bytes.begin());
   const bool usable = listening ? IsUsableReply(reply, kListenModeAcceptedModes)
                                 : IsUsableReply(reply, {kModeServer});
-  if (!usable) return untrusted;
+  if (!usable) return listening ? ReplyVerdict::Ignored : ReplyVerdict::InvalidData;
   decoded.t2 = ReceiveTimestamp(reply);
   decoded.t3 = TransmitTimestamp(reply);
-  decoded.offset = ComputeOffset(mode, t1, decoded.t2, decoded.t3, t4);
+  decoded.offset = ComputeOffset(mode, request.t1, decoded.t2, decoded.t3, t4);
   decoded.instant = MakeClockRecord(t4, decoded.offset);
   if (decoded.instant.wholeSeconds == 0) return ReplyVerdict::InvalidData;
   return ReplyVerdict::Usable;
@@ -54,13 +73,15 @@ void ResponseHandling::OnReceive() {
   // clock read before anything else is done.
   const NtpSeconds handlerStart = clock_.ReadLocalClock();
   if (!state_.EngineSocket) return;  // a late notification of a socket already discarded
-  SntpPacket reply;
-  const int length = state_.EngineSocket->Receive(reply.bytes);
+  // Room for more than a reply, so that a longer datagram is seen whole and judged.
+  std::array<uint8_t, kReadBufferSize> buffer{};
+  ReceivedDatagram datagram{buffer, state_.EngineSocket->Receive(buffer), 0};
+  if (datagram.length < 0) datagram.errorCode = state_.EngineSocket->LastError();
   const std::optional<int64_t> stamp = state_.EngineSocket->ArrivalSystemTimeNs();
   const NtpSeconds t4 = stamp ? clock_.FromSystemTime(*stamp) : handlerStart;
   const int mode = settings_.Socket_Mode;
   DecodedReply decoded;
-  switch (JudgeReply(length, reply, mode, state_.T1, t4, decoded)) {
+  switch (JudgeReply(datagram, mode, {state_.T1Nonce, state_.T1}, t4, decoded)) {
     case ReplyVerdict::ReceiveError:
       poll_.EndAttempt("*** WinSock Receive Error! ***");
       poll_.SendTestFailedIfOpen();

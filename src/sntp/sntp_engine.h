@@ -42,6 +42,7 @@ class SntpEngine : public SocketEvents {
   void OnReceive() override { replies_.OnReceive(); }
   void OnConnect(int errorCode) override { poll_.OnConnect(errorCode); }
   void OnClose() override { state_.DiscardSocket(); }
+  void OnLookupDone(int errorCode) override { poll_.OnLookupDone(errorCode); }
 
   // The listen mode's tick is the engine's own unless a test puts another in its place.
   void SetListenModeTick(ListenModeTick* listen) { poll_.SetListenModeTick(listen); }

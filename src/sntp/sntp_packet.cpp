@@ -1,10 +1,14 @@
 #include "sntp/sntp_packet.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <exception>
 #include <limits>
 #include <optional>
+#include <random>
 
-#include "app/local_time.h"
+#include "base/local_time.h"
 
 namespace quorvane {
 namespace {
@@ -12,6 +16,8 @@ namespace {
 constexpr double kFractionWeight = 1.0 / 4294967296.0;  // 2^-32
 constexpr double kEraSeconds = 4294967296.0;            // 2^32
 constexpr uint16_t kInvalidField = 65535;
+constexpr size_t kOriginateOffset = 24;
+constexpr size_t kTransmitOffset = 40;
 
 uint32_t ReadBigEndian32(std::span<const uint8_t, 4> b) {
   return (uint32_t{b[0]} << 24) | (uint32_t{b[1]} << 16) | (uint32_t{b[2]} << 8) | uint32_t{b[3]};
@@ -23,10 +29,36 @@ NtpSeconds TimestampAt(const SntpPacket& packet, size_t offset) {
 
 }  // namespace
 
-SntpPacket BuildRequest() {
+RequestNonce NewRequestNonce() {
+  RequestNonce nonce{};
+  // The device is the kernel's source; the library's default (possibly a CPU instruction)
+  // only where the device cannot be opened.
+  auto fill = [&nonce](std::random_device& source) {
+    for (size_t i = 0; i < nonce.size(); i += 4) {
+      const uint32_t word = source();
+      std::memcpy(nonce.data() + i, &word, 4);
+    }
+  };
+  try {
+    std::random_device kernel("/dev/urandom");
+    fill(kernel);
+  } catch (const std::exception&) {
+    std::random_device fallback;
+    fill(fallback);
+  }
+  return nonce;
+}
+
+SntpPacket BuildRequest(const RequestNonce& nonce) {
   SntpPacket packet;
   packet.bytes[0] = 0x0B;  // LI 0, version 1, mode 3 (client)
+  std::copy(nonce.begin(), nonce.end(), packet.bytes.begin() + kTransmitOffset);
   return packet;
+}
+
+bool AnswersRequest(std::span<const uint8_t> datagram, const RequestNonce& nonce) {
+  if (datagram.size() < kOriginateOffset + nonce.size()) return false;
+  return std::equal(nonce.begin(), nonce.end(), datagram.begin() + kOriginateOffset);
 }
 
 NtpSeconds DecodeTimestamp(std::span<const uint8_t, 8> bytes) {
@@ -39,7 +71,9 @@ NtpSeconds DecodeTimestamp(std::span<const uint8_t, 8> bytes) {
 }
 
 NtpSeconds ReceiveTimestamp(const SntpPacket& reply) { return TimestampAt(reply, 32); }
-NtpSeconds TransmitTimestamp(const SntpPacket& reply) { return TimestampAt(reply, 40); }
+NtpSeconds TransmitTimestamp(const SntpPacket& reply) {
+  return TimestampAt(reply, kTransmitOffset);
+}
 
 ClockOffset ComputeOffset(int mode, NtpSeconds t1, NtpSeconds t2, NtpSeconds t3, NtpSeconds t4) {
   if (mode == 2) return t3 - t4;

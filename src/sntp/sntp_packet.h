@@ -32,8 +32,20 @@ struct TravelTimes {
   double response = 0;          // T4 - T3
 };
 
-// The request: version 1, client mode, everything else zero.
-SntpPacket BuildRequest();
+// 64 bits that bind a reply to its request: the server copies a request's transmit
+// timestamp into its reply's originate timestamp, and nobody off the path can guess them.
+using RequestNonce = std::array<uint8_t, 8>;
+
+// Fresh bits from the kernel's random source for each request.
+RequestNonce NewRequestNonce();
+
+// The request: version 1, client mode, the nonce as its transmit timestamp, everything
+// else zero.
+SntpPacket BuildRequest(const RequestNonce& nonce);
+
+// A datagram of `length` bytes answers the request that carried `nonce`: its originate
+// timestamp holds the nonce.
+bool AnswersRequest(std::span<const uint8_t> datagram, const RequestNonce& nonce);
 
 // Seconds and fraction words, both unsigned big-endian. A seconds word whose top bit is
 // clear is in era 1 (from 2036-02-07 06:28:16 UTC), one whose top bit is set in era 0.

@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <algorithm>
 
+#include "platform/qt/dialog_units.h"
 #include "ui/app_icon.h"
 
 namespace quorvane {
@@ -25,21 +26,10 @@ const char* const kInstructionBlocks[3] = {
     "Use 'Query SNTP Server' and 'Sync System Clock' at any time in Poll mode.",
 };
 
-QRect DialogUnitsToPixels(const QFontMetrics& metrics, int x, int y, int width, int height) {
-  const int bx = metrics.averageCharWidth();
-  const int by = metrics.height();
-  return QRect(x * bx / 4, y * by / 8, width * bx / 4, height * by / 8);
-}
-
 namespace {
 
 // The templates were laid out for a small 8-point sans-serif dialog font.
-void UseTemplateFont(QDialog& dialog) {
-  QFont font(QStringLiteral("Arial"));
-  font.setStyleHint(QFont::SansSerif);
-  font.setPointSize(8);
-  dialog.setFont(font);
-}
+constexpr int kTemplatePoints = 8;
 
 void FixDialogSize(QDialog& dialog, int width, int height) {
   const QRect r = DialogUnitsToPixels(dialog.fontMetrics(), 0, 0, width, height);
@@ -66,7 +56,7 @@ CHelpAboutDialog::CHelpAboutDialog(std::function<void()> openHomePage, QWidget* 
     : QDialog(parent), openHomePage_(std::move(openHomePage)) {
   setWindowTitle(QString::fromUtf8(kAboutTitle));
   setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-  UseTemplateFont(*this);
+  UseTemplateFont(*this, kTemplatePoints);
   FixDialogSize(*this, 210, 66);
   const QFontMetrics metrics = fontMetrics();
 
@@ -99,7 +89,7 @@ CHelpAboutDialog::CHelpAboutDialog(std::function<void()> openHomePage, QWidget* 
 CHelpWhatToDoDialog::CHelpWhatToDoDialog(QWidget* parent) : QDialog(parent) {
   setWindowTitle(QString::fromUtf8(kInstructionsTitle));
   setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-  UseTemplateFont(*this);
+  UseTemplateFont(*this, kTemplatePoints);
 
   QPushButton* ok = PlaceButton(*this, "OK", 247, 7, 50, 14);
   ok->setObjectName(QStringLiteral("instructions_ok"));

@@ -12,7 +12,7 @@
 #include <QTimer>
 #include <algorithm>
 
-#include "app/settings_table.h"
+#include "base/settings_table.h"
 #include "ui/app_icon.h"
 #include "ui/color_commands.h"
 #include "ui/help_commands.h"
@@ -223,7 +223,15 @@ void CMainWindow::Teardown() {
 
 void CMainWindow::Tick() {
   PaintTime();
-  if (engine_ != nullptr) engine_->OnTimerTick();
+  // The engine's part runs from the event queue, outside the timer's own call: Qt does not
+  // fire a timer again while its handler runs, so a box opened from inside it would stop the
+  // time display until the box is answered.
+  QMetaObject::invokeMethod(
+      this,
+      [this] {
+        if (engine_ != nullptr) engine_->OnTimerTick();
+      },
+      Qt::QueuedConnection);
 }
 
 void CMainWindow::PaintTime() {

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "app/app_settings.h"
+#include "base/app_settings.h"
 #include "ports/clock.h"
 #include "ports/message_boxes.h"
 #include "ports/settings_store.h"
@@ -63,7 +63,8 @@ class CMainWindow : public QMainWindow {
   // from the destructor.
   void Teardown();
 
-  // One timer tick: paint the time, then drive the engine.
+  // One timer tick: paint the time, then have the engine's part run once the tick has
+  // returned.
   void Tick();
   void PaintTime();
 

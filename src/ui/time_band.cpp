@@ -5,7 +5,7 @@
 #include <QResizeEvent>
 #include <algorithm>
 
-#include "app/local_time.h"
+#include "base/local_time.h"
 #include "ui/accessibility.h"
 
 namespace quorvane {

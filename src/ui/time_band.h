@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/app_settings.h"
+#include "base/app_settings.h"
 #include "ports/clock.h"
 
 namespace quorvane {

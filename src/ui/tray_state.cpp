@@ -3,7 +3,7 @@
 #include <QMainWindow>
 #include <QSystemTrayIcon>
 
-#include "app/settings_table.h"
+#include "base/settings_table.h"
 #include "platform/linux/autostart.h"
 #include "ui/app_icon.h"
 #include "ui/command_ids.h"

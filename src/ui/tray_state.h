@@ -3,7 +3,7 @@
 #include <functional>
 #include <string>
 
-#include "app/app_settings.h"
+#include "base/app_settings.h"
 #include "ports/settings_store.h"
 #include "ui/command_registry.h"
 #include "ui/window_menus.h"

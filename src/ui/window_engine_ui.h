@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/app_settings.h"
+#include "base/app_settings.h"
 #include "ports/engine_ui.h"
 #include "ports/message_boxes.h"
 #include "ui/window_menus.h"

@@ -31,6 +31,10 @@ bool FakeSocket::Connect(const std::string& host, uint16_t port) {
   if (factory_.duringConnect) factory_.duringConnect();
   record_.connectedHost = host;
   record_.connectedPort = port;
+  if (factory_.lookupPending) {
+    lookupPending_ = true;
+    return true;
+  }
   if (factory_.failConnect) {
     lastError_ = factory_.connectError;
     return false;
@@ -59,7 +63,22 @@ int FakeSocket::Receive(std::span<uint8_t> buffer) {
   return static_cast<int>(d.size());
 }
 
-void FakeSocket::Close() { record_.closed = true; }
+void FakeSocket::Close() {
+  record_.closed = true;
+  lookupPending_ = false;
+}
+
+const std::vector<uint8_t>& FakeSocket::LastSent() const {
+  static const std::vector<uint8_t> none;
+  return record_.sent.empty() ? none : record_.sent.back();
+}
+
+void FakeSocket::FinishLookup(int errorCode) {
+  if (!lookupPending_) return;
+  lookupPending_ = false;
+  if (errorCode != 0) lastError_ = errorCode;
+  events_.OnLookupDone(errorCode);
+}
 
 std::unique_ptr<CMyAsyncSocket> FakeSocketFactory::NewSocket(SocketEvents& events) {
   records.push_back(std::make_unique<FakeSocketRecord>());
@@ -75,6 +94,12 @@ size_t FakeSocketFactory::RequestsSent() const {
 }
 
 void FakeSocketFactory::Deliver(std::vector<uint8_t> datagram) {
+  const bool unanswered =
+      datagram.size() >= 32 &&
+      std::all_of(datagram.begin() + 24, datagram.begin() + 32, [](uint8_t b) { return b == 0; });
+  if (echoRequest && unanswered && live != nullptr && live->LastSent().size() >= 48) {
+    std::copy_n(live->LastSent().begin() + 40, 8, datagram.begin() + 24);
+  }
   datagrams.push_back(std::move(datagram));
   if (live != nullptr) live->events().OnReceive();
 }

@@ -35,13 +35,18 @@ class FakeSocket : public CMyAsyncSocket {
   int Receive(std::span<uint8_t> buffer) override;
   void Close() override;
   int LastError() const override { return lastError_; }
+  bool LookupPending() const override { return lookupPending_; }
   SocketEvents& events() { return events_; }
+  const std::vector<uint8_t>& LastSent() const;
+  // Ends the lookup Connect started, as the platform's answer would.
+  void FinishLookup(int errorCode);
 
  private:
   FakeSocketFactory& factory_;
   SocketEvents& events_;
   FakeSocketRecord& record_;
   int lastError_ = 0;
+  bool lookupPending_ = false;
 };
 
 // Hands out FakeSockets and scripts how they behave.
@@ -51,6 +56,8 @@ class FakeSocketFactory : public SocketFactory {
   bool failConnect = false;
   int connectError = 10022;
   int bindError = 0;  // non-zero: Bind fails with this code
+  // Connect leaves the lookup pending until FinishLookup on the socket.
+  bool lookupPending = false;
   // Advances a clock during Connect, to model a slow host-name lookup.
   std::function<void()> duringConnect;
   // Advances a clock during Send, to model a thread held up in the send.
@@ -64,8 +71,11 @@ class FakeSocketFactory : public SocketFactory {
   std::unique_ptr<CMyAsyncSocket> NewSocket(SocketEvents& events) override;
   FakeSocketRecord& Last() { return *records.back(); }
   size_t RequestsSent() const;
-  // Queues a reply and delivers the read notification to the live socket's sink.
+  // Queues a reply and delivers the read notification to the live socket's sink. Like a
+  // server, it echoes the live socket's last request: a datagram long enough whose originate
+  // timestamp is all zero gets that request's transmit timestamp there.
   void Deliver(std::vector<uint8_t> datagram);
+  bool echoRequest = true;
 };
 
 }  // namespace quorvane::testing

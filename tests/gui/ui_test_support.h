@@ -11,7 +11,7 @@
 #include <memory>
 #include <string>
 
-#include "app/app_settings.h"
+#include "base/app_settings.h"
 #include "fakes/fake_clock.h"
 #include "fakes/fake_message_boxes.h"
 #include "fakes/fake_settings_store.h"
@@ -53,6 +53,12 @@ inline QList<QAction*> ActionsWithId(QWidget& window, int id) {
 inline void ProcessPostedEvents() {
   QCoreApplication::sendPostedEvents();
   QCoreApplication::processEvents();
+}
+
+// One timer tick with its engine part, which the window runs from the event queue.
+inline void TickNow(CMainWindow& window) {
+  window.Tick();
+  QCoreApplication::sendPostedEvents();
 }
 
 }  // namespace quorvane::testing

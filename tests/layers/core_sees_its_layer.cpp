@@ -1,5 +1,5 @@
 // Compiled with the core's include path: the core's own folders must be visible.
-#include "app/local_time.h"
+#include "base/local_time.h"
 #include "logging/sync_log.h"
 #include "ports/clock.h"
 #include "sntp/sntp_packet.h"

@@ -5,6 +5,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -35,14 +36,29 @@ void PumpedWorkerLink::Send(const std::function<void()>& work) {
   done.wait();
 }
 
+namespace {
+
+// As a server does: the request's transmit timestamp becomes the reply's originate, unless
+// the script wrote one of its own.
+void EchoOriginate(const std::vector<uint8_t>& request, std::vector<uint8_t>& answer) {
+  const bool noOriginate =
+      answer.size() >= 32 &&
+      std::all_of(answer.begin() + 24, answer.begin() + 32, [](uint8_t b) { return b == 0; });
+  if (noOriginate && request.size() >= 48) {
+    std::copy_n(request.begin() + 40, 8, answer.begin() + 24);
+  }
+}
+
+}  // namespace
+
 ScriptedServer::ScriptedServer(const char* address, uint16_t port, Responder responder)
-    : ScriptedServer(address, port,
-                     [responder](int n, const std::vector<uint8_t>&) -> std::vector<TimedAnswer> {
-                       std::vector<uint8_t> answer =
-                           responder ? responder(n) : std::vector<uint8_t>{};
-                       if (answer.empty()) return {};
-                       return {{std::chrono::milliseconds(0), [answer] { return answer; }}};
-                     }) {}
+    : ScriptedServer(address, port, [responder](int n, const std::vector<uint8_t>& request) {
+        std::vector<uint8_t> answer = responder ? responder(n) : std::vector<uint8_t>{};
+        if (answer.empty()) return std::vector<TimedAnswer>{};
+        EchoOriginate(request, answer);
+        return std::vector<TimedAnswer>{
+            {std::chrono::milliseconds(0), [answer] { return answer; }}};
+      }) {}
 
 ScriptedServer::ScriptedServer(const char* address, uint16_t port, RequestResponder responder)
     : responder_(std::move(responder)) {

@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/app_settings.h"
+#include "base/app_settings.h"
 #include "fakes/fake_clock.h"
 #include "fakes/fake_engine_ui.h"
 #include "fakes/fake_message_boxes.h"

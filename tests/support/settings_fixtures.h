@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "app/app_settings.h"
+#include "base/app_settings.h"
 #include "fakes/fake_message_boxes.h"
 #include "fakes/fake_settings_store.h"
 

@@ -7,7 +7,7 @@
 #include <exception>
 #include <string>
 
-#include "platform/linux/helper_server.h"
+#include "helper/linux/helper_server.h"
 #include "support/shared_virtual_clock.h"
 
 int main(int argc, char** argv) {

@@ -3,9 +3,9 @@
 #include <cstring>
 
 #include "app/qt/quorvane_app.h"
+#include "helper/linux/helper_client.h"
+#include "helper/linux/helper_clock.h"
 #include "platform/linux/capability_drop.h"
-#include "platform/linux/helper_client.h"
-#include "platform/linux/helper_clock.h"
 #include "platform/linux/program_path.h"
 #include "platform/linux/user_files.h"
 

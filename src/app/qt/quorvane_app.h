@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "app/app_settings.h"
+#include "base/app_settings.h"
 #include "platform/linux/single_instance.h"
 #include "ports/clock.h"
 #include "ports/message_boxes.h"

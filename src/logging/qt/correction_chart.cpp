@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/local_time.h"
+#include "base/local_time.h"
 #include "logging/log_entry.h"
 #include "ui/accessibility.h"
 

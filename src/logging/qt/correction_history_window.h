@@ -4,7 +4,7 @@
 #include <functional>
 #include <string>
 
-#include "app/app_settings.h"
+#include "base/app_settings.h"
 #include "logging/correction_history.h"
 #include "ports/message_boxes.h"
 #include "ui/command_registry.h"

@@ -11,15 +11,15 @@
 #include <QRegularExpressionValidator>
 #include <optional>
 
-#include "app/settings_table.h"
+#include "base/settings_table.h"
 #include "logging/log_limits.h"
 #include "logging/log_statistics.h"
 #include "logging/qt/logging_dialog_access.h"
 #include "logging/qt/source_list.h"
 #include "logging/qt/up_down_control.h"
 #include "logging/sync_log.h"
+#include "platform/qt/dialog_units.h"
 #include "ui/command_ids.h"
-#include "ui/help_dialogs.h"
 
 namespace quorvane {
 namespace {
@@ -60,14 +60,8 @@ const std::string* StatisticsTextList(const LogStatisticsTexts& t, int i) {
   return list[i];
 }
 
-// The template's font is a 9-point sans serif laid out on Arial's metrics; "Arial" finds
-// its metric twin here.
-void UseTemplateFont(QDialog& dialog) {
-  QFont font(QStringLiteral("Arial"));
-  font.setStyleHint(QFont::SansSerif);
-  font.setPointSize(9);
-  dialog.setFont(font);
-}
+// The template's font is a 9-point sans serif laid out on Arial's metrics.
+constexpr int kTemplatePoints = 9;
 
 void PlaceLabel(QDialog& dialog, const char* text, int x, int y) {
   auto* label = new QLabel(QString::fromUtf8(text), &dialog);
@@ -106,7 +100,7 @@ CLoggingDialog::CLoggingDialog(LoggingDialogContext context, QWidget* parent)
     : QDialog(parent), ctx_(context) {
   setWindowTitle(QString::fromUtf8(kLoggingDialogTitle));
   setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-  UseTemplateFont(*this);
+  UseTemplateFont(*this, kTemplatePoints);
   setFixedSize(DialogUnitsToPixels(fontMetrics(), 0, 0, kDialogWidth, kDialogHeight).size());
   BuildControls();
   SetTabOrder();

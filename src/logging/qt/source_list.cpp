@@ -4,7 +4,7 @@
 #include <QStyledItemDelegate>
 #include <QTextOption>
 
-#include "ui/help_dialogs.h"
+#include "platform/qt/dialog_units.h"
 
 namespace quorvane {
 namespace {

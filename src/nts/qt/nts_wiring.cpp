@@ -3,7 +3,7 @@
 #include <QAction>
 #include <QWidget>
 
-#include "app/settings_table.h"
+#include "base/settings_table.h"
 #include "platform/linux/gnutls_ke_connector.h"
 #include "sntp/sntp_engine.h"
 #include "ui/command_ids.h"

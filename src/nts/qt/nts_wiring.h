@@ -3,7 +3,7 @@
 #include <functional>
 #include <memory>
 
-#include "app/app_settings.h"
+#include "base/app_settings.h"
 #include "nts/nts_client.h"
 #include "nts/nts_socket.h"
 #include "platform/linux/nettle_siv_aead.h"

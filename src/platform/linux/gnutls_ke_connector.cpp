@@ -154,8 +154,11 @@ class GnutlsKeChannel : public NtsKeChannel {
 
 }  // namespace
 
-KeConnection GnutlsKeConnector::Connect(const std::string& host, uint16_t port,
+KeConnection GnutlsKeConnector::Connect(const std::string& typed, uint16_t port,
                                         const std::string& trustFile) {
+  // An IPv6 address may be typed in brackets; the lookup and the certificate take it bare.
+  const bool bracketed = typed.size() >= 2 && typed.front() == '[' && typed.back() == ']';
+  const std::string host = bracketed ? typed.substr(1, typed.size() - 2) : typed;
   const int timeoutMs = static_cast<int>(timeout_.count());
   const int fd = ConnectTcp(host, port, timeoutMs);
   if (fd < 0) return {KeConnectError::NotReached, nullptr};

@@ -30,22 +30,13 @@ std::optional<int64_t> ReceiveStamp(msghdr& message) {
 
 }  // namespace
 
-std::optional<uint32_t> ResolveWithGetaddrinfo(const std::string& host) {
-  addrinfo hints{};
-  hints.ai_family = AF_INET;
-  hints.ai_socktype = SOCK_DGRAM;
-  addrinfo* found = nullptr;
-  if (getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) {
-    return std::nullopt;
-  }
-  const uint32_t address = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr.s_addr;
-  freeaddrinfo(found);
-  return address;
-}
-
 PosixUdpSocket::PosixUdpSocket(FdWatcher& watcher, SocketEvents& events, HostResolver resolver,
-                               PrivilegedHelper* helper)
-    : watcher_(watcher), events_(events), resolver_(std::move(resolver)), helper_(helper) {}
+                               PrivilegedHelper* helper, std::shared_ptr<AddressRotation> rotation)
+    : watcher_(watcher),
+      events_(events),
+      resolver_(std::move(resolver)),
+      helper_(helper),
+      rotation_(rotation ? std::move(rotation) : std::make_shared<AddressRotation>()) {}
 
 PosixUdpSocket::~PosixUdpSocket() { Close(); }
 
@@ -66,9 +57,27 @@ bool PosixUdpSocket::Socket() {
   if (fd_ >= 0) return Fail(wsa::kInvalid);
   fd_ = socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
   if (fd_ < 0) return FailWithErrno();
+  family_ = AF_INET;
   openToken_ = std::make_shared<int>(0);
   Prepare();
   return true;
+}
+
+bool PosixUdpSocket::Reopen(int family) {
+  const int fresh = socket(family, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  if (fresh < 0) return FailWithErrno();
+  watcher_.Unwatch(fd_);
+  close(fd_);
+  fd_ = fresh;
+  family_ = family;
+  Prepare();
+  if (!boundPort_) return true;
+  sockaddr_in6 local{};
+  local.sin6_family = AF_INET6;
+  local.sin6_addr = in6addr_any;
+  local.sin6_port = htons(*boundPort_);
+  if (bind(fd_, reinterpret_cast<const sockaddr*>(&local), sizeof local) == 0) return true;
+  return FailWithErrno();
 }
 
 void PosixUdpSocket::Prepare() {
@@ -88,7 +97,10 @@ bool PosixUdpSocket::Bind(uint16_t port) {
   local.sin_family = AF_INET;
   local.sin_addr.s_addr = htonl(INADDR_ANY);
   local.sin_port = htons(port);
-  if (bind(fd_, reinterpret_cast<const sockaddr*>(&local), sizeof local) == 0) return true;
+  if (bind(fd_, reinterpret_cast<const sockaddr*>(&local), sizeof local) == 0) {
+    boundPort_ = port;
+    return true;
+  }
   // Our own bind first: a process that holds the right, or a system that lets anyone have
   // port 123, needs no helper.
   const bool unprivileged = errno == EACCES || errno == EPERM;
@@ -104,6 +116,8 @@ bool PosixUdpSocket::BindThroughHelper() {
   watcher_.Unwatch(fd_);
   close(fd_);
   fd_ = bound;
+  family_ = AF_INET;
+  boundPort_ = kNtpPort;
   const int flags = fcntl(fd_, F_GETFL);
   if (flags < 0 || fcntl(fd_, F_SETFL, flags | O_NONBLOCK) != 0 ||
       fcntl(fd_, F_SETFD, FD_CLOEXEC) != 0) {
@@ -118,17 +132,37 @@ bool PosixUdpSocket::BindThroughHelper() {
 
 bool PosixUdpSocket::Connect(const std::string& host, uint16_t port) {
   if (fd_ < 0) return Fail(wsa::kNotSocket);
-  sockaddr_in peer{};
-  peer.sin_family = AF_INET;
-  peer.sin_port = htons(port);
-  if (inet_pton(AF_INET, host.c_str(), &peer.sin_addr) != 1) {
-    const std::optional<uint32_t> address = resolver_ ? resolver_(host) : std::nullopt;
-    if (!address) return Fail(wsa::kInvalid);
-    peer.sin_addr.s_addr = *address;
+  lookup_.reset();
+  connectedName_.clear();
+  answered_ = false;
+  if (const std::optional<SocketAddress> address = ParseAddressText(host, port)) {
+    return ConnectTo(*address);
   }
-  if (connect(fd_, reinterpret_cast<const sockaddr*>(&peer), sizeof peer) != 0) {
-    return FailWithErrno();
+  lookedUpHost_ = host;
+  peerPort_ = port;
+  // The object outlives the lookup's answer or drops it: lookup_ is reset by Close.
+  lookup_ = std::make_unique<PendingLookup>(
+      watcher_, resolver_, host,
+      [this](std::vector<SocketAddress> found) { OnLookupAnswer(std::move(found)); });
+  return true;
+}
+
+void PosixUdpSocket::OnLookupAnswer(std::vector<SocketAddress> found) {
+  lookup_.reset();
+  int code = wsa::kInvalid;
+  if (!found.empty()) {
+    SocketAddress peer = found[rotation_->Pick(lookedUpHost_, found.size())];
+    peer.SetPort(peerPort_);
+    code = ConnectTo(peer) ? 0 : lastError_;
+    if (code == 0) connectedName_ = lookedUpHost_;
   }
+  if (code != 0) lastError_ = code;
+  events_.OnLookupDone(code);  // may destroy this socket: nothing after it
+}
+
+bool PosixUdpSocket::ConnectTo(const SocketAddress& peer) {
+  if (peer.Family() != family_ && !Reopen(peer.Family())) return false;
+  if (connect(fd_, peer.Raw(), peer.length) != 0) return FailWithErrno();
   // Never inside Connect itself: the caller is still in the middle of its attempt.
   std::weak_ptr<int> open = openToken_;
   SocketEvents* events = &events_;
@@ -160,12 +194,17 @@ int PosixUdpSocket::Receive(std::span<uint8_t> buffer) {
   const ssize_t length = recvmsg(fd_, &message, MSG_TRUNC);
   if (length < 0) return FailedTransfer(WsaCodeFromErrno(errno));
   arrivalNs_ = ReceiveStamp(message);
+  answered_ = true;
   if (static_cast<size_t>(length) > buffer.size()) return FailedTransfer(wsa::kMessageSize);
   return static_cast<int>(length);
 }
 
 void PosixUdpSocket::Close() {
+  lookup_.reset();
   if (fd_ < 0) return;
+  // A name whose address stayed silent: the next attempt tries its next address.
+  if (!connectedName_.empty() && !answered_) rotation_->Unanswered(connectedName_);
+  connectedName_.clear();
   openToken_.reset();
   watcher_.Unwatch(fd_);
   close(fd_);
@@ -174,14 +213,15 @@ void PosixUdpSocket::Close() {
 
 uint16_t PosixUdpSocket::LocalPort() const {
   if (fd_ < 0) return 0;
-  sockaddr_in local{};
+  sockaddr_storage local{};
   socklen_t length = sizeof local;
   if (getsockname(fd_, reinterpret_cast<sockaddr*>(&local), &length) != 0) return 0;
-  return ntohs(local.sin_port);
+  // The port sits at the same place in both families' address records.
+  return ntohs(reinterpret_cast<const sockaddr_in*>(&local)->sin_port);
 }
 
 std::unique_ptr<CMyAsyncSocket> PosixSocketFactory::NewSocket(SocketEvents& events) {
-  return std::make_unique<PosixUdpSocket>(watcher_, events, resolver_, helper_);
+  return std::make_unique<PosixUdpSocket>(watcher_, events, resolver_, helper_, rotation_);
 }
 
 }  // namespace quorvane

@@ -8,20 +8,17 @@
 #include <string>
 #include <utility>
 
+#include "platform/linux/host_lookup.h"
 #include "ports/datagram_socket.h"
 #include "ports/fd_watcher.h"
 #include "ports/privileged_helper.h"
 
 namespace quorvane {
 
-// Blocking IPv4 lookup of a host name: the address in network byte order, or none.
-using HostResolver = std::function<std::optional<uint32_t>(const std::string& host)>;
-
-// getaddrinfo restricted to IPv4 datagram addresses; the first answer wins.
-std::optional<uint32_t> ResolveWithGetaddrinfo(const std::string& host);
-
-// A non-blocking UDP/IPv4 socket whose read and connect notifications arrive through an
-// FdWatcher on the user-interface thread. Errors are kept as Windows Sockets codes.
+// A non-blocking UDP socket whose read, lookup and connect notifications arrive through an
+// FdWatcher on the user-interface thread. Errors are kept as Windows Sockets codes. It is
+// IPv4 until it connects to an IPv6 address; it then continues on a descriptor of that
+// family, bound to the same port.
 //
 // Read notifications start when the socket is created, so a bound listening socket
 // hears broadcasts without a connect. The object may be destroyed from inside its own
@@ -34,17 +31,19 @@ std::optional<uint32_t> ResolveWithGetaddrinfo(const std::string& host);
 class PosixUdpSocket : public CMyAsyncSocket {
  public:
   PosixUdpSocket(FdWatcher& watcher, SocketEvents& events,
-                 HostResolver resolver = ResolveWithGetaddrinfo,
-                 PrivilegedHelper* helper = nullptr);
+                 HostResolver resolver = ResolveWithGetaddrinfo, PrivilegedHelper* helper = nullptr,
+                 std::shared_ptr<AddressRotation> rotation = nullptr);
   ~PosixUdpSocket() override;
   PosixUdpSocket(const PosixUdpSocket&) = delete;
   PosixUdpSocket& operator=(const PosixUdpSocket&) = delete;
 
   bool Socket() override;
   bool Bind(uint16_t port) override;
-  // A dotted IPv4 address is used as it is; any other text goes to the resolver, and a
-  // failed lookup leaves code 10022.
+  // An address is used as it is; any other text goes to the resolver on a thread of its
+  // own, and a lookup that finds no address ends with code 10022. Of several addresses the
+  // rotation picks one.
   bool Connect(const std::string& host, uint16_t port) override;
+  bool LookupPending() const override { return lookup_ != nullptr; }
   int Send(std::span<const uint8_t> data) override;
   int Receive(std::span<uint8_t> buffer) override;
   std::optional<int64_t> ArrivalSystemTimeNs() const override { return arrivalNs_; }
@@ -62,11 +61,23 @@ class PosixUdpSocket : public CMyAsyncSocket {
   void Prepare();
   bool BindThroughHelper();
   int FailedTransfer(int wsaCode);  // -1, for Send and Receive
+  void OnLookupAnswer(std::vector<SocketAddress> found);
+  bool ConnectTo(const SocketAddress& peer);
+  // A fresh descriptor of `family` in place of the current one, bound as it was.
+  bool Reopen(int family);
 
   FdWatcher& watcher_;
   SocketEvents& events_;
   HostResolver resolver_;
   PrivilegedHelper* helper_;
+  std::shared_ptr<AddressRotation> rotation_;
+  std::unique_ptr<PendingLookup> lookup_;
+  std::string lookedUpHost_;
+  std::string connectedName_;  // the name whose address this socket took, for the rotation
+  uint16_t peerPort_ = 0;
+  bool answered_ = false;  // a datagram arrived since the connect
+  int family_ = 0;
+  std::optional<uint16_t> boundPort_;
   int fd_ = -1;
   int lastError_ = 0;
   bool timestamped_ = false;
@@ -75,18 +86,23 @@ class PosixUdpSocket : public CMyAsyncSocket {
   std::shared_ptr<int> openToken_;
 };
 
-// Makes PosixUdpSockets that all share one watcher, one resolver and one helper.
+// Makes PosixUdpSockets that all share one watcher, one resolver, one helper and one
+// rotation through each name's addresses.
 class PosixSocketFactory : public SocketFactory {
  public:
   explicit PosixSocketFactory(FdWatcher& watcher, HostResolver resolver = ResolveWithGetaddrinfo,
                               PrivilegedHelper* helper = nullptr)
-      : watcher_(watcher), resolver_(std::move(resolver)), helper_(helper) {}
+      : watcher_(watcher),
+        resolver_(std::move(resolver)),
+        helper_(helper),
+        rotation_(std::make_shared<AddressRotation>()) {}
   std::unique_ptr<CMyAsyncSocket> NewSocket(SocketEvents& events) override;
 
  private:
   FdWatcher& watcher_;
   HostResolver resolver_;
   PrivilegedHelper* helper_;
+  std::shared_ptr<AddressRotation> rotation_;
 };
 
 }  // namespace quorvane

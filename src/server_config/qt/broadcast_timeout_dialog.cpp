@@ -1,16 +1,15 @@
 #include "server_config/qt/broadcast_timeout_dialog.h"
 
 #include <QComboBox>
-#include <QFontDatabase>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 
-#include "app/settings_table.h"
+#include "base/settings_table.h"
+#include "platform/qt/dialog_units.h"
 #include "server_config/qt/dialog_access.h"
 #include "sntp/sntp_engine.h"
-#include "ui/help_dialogs.h"
 
 namespace quorvane {
 namespace {
@@ -34,15 +33,8 @@ constexpr StaticText kStaticTexts[] = {
 
 // The template's 9-point font; where it is not installed, Arial's metric twin, whose widths
 // are near enough to keep every text inside its rectangle.
-void UseTemplateFont(QDialog& dialog) {
-  const QString family = QFontDatabase::hasFamily(QStringLiteral("Microsoft Sans Serif"))
-                             ? QStringLiteral("Microsoft Sans Serif")
-                             : QStringLiteral("Arial");
-  QFont font(family);
-  font.setStyleHint(QFont::SansSerif);
-  font.setPointSize(9);
-  dialog.setFont(font);
-}
+constexpr int kTemplatePoints = 9;
+constexpr const char* kTemplateFace = "Microsoft Sans Serif";
 
 QComboBox* UnitList(QDialog& dialog, const char* name, int x, int y, int w, int h) {
   auto* list = PlaceInDialogUnits(dialog, new QComboBox(&dialog), name, x, y, w, h);
@@ -86,7 +78,7 @@ CBroadcastTimeoutDlg::CBroadcastTimeoutDlg(BroadcastTimeoutContext context, QWid
     : QDialog(parent), ctx_(context) {
   setWindowTitle(QString::fromUtf8(kBroadcastTimeoutTitle));
   setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-  UseTemplateFont(*this);
+  UseTemplateFont(*this, kTemplatePoints, kTemplateFace);
   setFixedSize(DialogUnitsToPixels(fontMetrics(), 0, 0, kDialogWidth, kDialogHeight).size());
   BuildControls();
   OnInitDialog();

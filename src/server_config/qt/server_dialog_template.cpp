@@ -9,20 +9,15 @@
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 
+#include "platform/qt/dialog_units.h"
 #include "server_config/qt/dialog_access.h"
 #include "server_config/qt/server_field_validator.h"
-#include "ui/help_dialogs.h"
 
 namespace quorvane {
 namespace {
 
 // The dialog was laid out for a 10-point sans-serif font; Arial's metric twin stands in.
-void UseTemplateFont(QDialog& dialog) {
-  QFont font(QStringLiteral("Arial"));
-  font.setStyleHint(QFont::SansSerif);
-  font.setPointSize(10);
-  dialog.setFont(font);
-}
+constexpr int kTemplatePoints = 10;
 
 // Places controls in the order they are made, which is also their tab order.
 class Placer {
@@ -80,7 +75,7 @@ void FillUnits(QComboBox* list) {
 }  // namespace
 
 ServerDialogControls BuildServerDialogTemplate(QDialog& dialog) {
-  UseTemplateFont(dialog);
+  UseTemplateFont(dialog, kTemplatePoints);
   dialog.setFixedSize(DialogUnitsToPixels(dialog.fontMetrics(), 0, 0, 307, 276).size());
   Placer p(dialog);
   ServerDialogControls c{};

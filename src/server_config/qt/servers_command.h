@@ -2,7 +2,7 @@
 
 #include <QWidget>
 
-#include "app/app_settings.h"
+#include "base/app_settings.h"
 #include "ports/message_boxes.h"
 #include "ports/settings_store.h"
 #include "server_config/list_file_ops.h"
@@ -23,10 +23,10 @@ struct ServersCommandPorts {
   QWidget* owner;
 };
 
-// The Servers command: runs the Server Configuration dialog, during which the timer starts
-// no poll; the dialog's OK applies and writes everything, and the command reports it. Cancel
-// takes nothing and points the engine back at the server it was using, not at an address a
-// test left behind.
+// The Servers command: runs the Server Configuration dialog, during which (set-up included)
+// the timer starts no poll; the dialog's OK applies and writes everything, and the command
+// reports it. Cancel takes nothing and points the engine back at the server it was using, not
+// at an address a test left behind.
 void RunServersCommand(const ServersCommandPorts& ports);
 
 // Makes the window's Servers command run the dialog on real files.

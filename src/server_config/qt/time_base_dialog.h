@@ -3,7 +3,7 @@
 #include <QDialog>
 #include <string>
 
-#include "app/app_settings.h"
+#include "base/app_settings.h"
 #include "ports/message_boxes.h"
 #include "ports/settings_store.h"
 #include "server_config/list_file_ops.h"

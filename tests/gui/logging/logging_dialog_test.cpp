@@ -20,10 +20,10 @@
 #include "fakes/fake_settings_store.h"
 #include "logging/log_statistics.h"
 #include "logging/sync_log.h"
+#include "platform/qt/dialog_units.h"
 #include "support/log_test_files.h"
 #include "support/settings_fixtures.h"
 #include "ui/command_ids.h"
-#include "ui/help_dialogs.h"
 
 namespace quorvane::testing {
 namespace {

@@ -12,10 +12,10 @@
 #include <functional>
 
 #include "fakes/fake_settings_store.h"
+#include "platform/qt/dialog_units.h"
 #include "sntp/listen_mode.h"
 #include "support/engine_test_support.h"
 #include "support/settings_fixtures.h"
-#include "ui/help_dialogs.h"
 
 namespace quorvane::testing {
 namespace {

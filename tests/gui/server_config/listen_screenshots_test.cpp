@@ -75,7 +75,7 @@ TEST(ListenScreenshots, DialogWindowAfterABroadcastAndTheBoxes) {
   CMainWindow& w = r.Make();
   w.show();
   Settle();
-  w.Tick();  // opens the listening socket
+  TickNow(w);  // opens the listening socket
   std::vector<uint8_t> broadcast = Reply(0, r.rig.clock.ReadLocalClock() + 0.0042);
   broadcast[0] = 0x25;
   r.sockets.Deliver(broadcast);
@@ -85,13 +85,13 @@ TEST(ListenScreenshots, DialogWindowAfterABroadcastAndTheBoxes) {
 
   r.rig.settings.BroadcastTimeoutMs = 1000;
   SaveNextBox("no_broadcast_warning.png");
-  for (int i = 0; i < 5; ++i) w.Tick();
+  for (int i = 0; i < 5; ++i) TickNow(w);
 
   SaveNextBox("bind_error_box.png");
   r.engine->DiscardSocket();
   r.sockets.bindError = wsa::kAddrInUse;
   QTimer::singleShot(600, [] { SaveNextBox("bind_explanation_box.png"); });
-  w.Tick();
+  TickNow(w);
   EXPECT_EQ(r.rig.settings.Socket_Mode, kPollMode);
 }
 

@@ -2,6 +2,7 @@
 
 #include <QLabel>
 #include <QTimer>
+#include <optional>
 
 #include "fakes/fake_socket.h"
 #include "fakes/fake_worker.h"
@@ -114,12 +115,30 @@ TEST(ServersCommand, TheTimerStartsNoPollWhileTheDialogIsOpen) {
   const size_t sent = r.sockets.RequestsSent();
   r.engine->MutableState().FirstPollPending = true;
   r.Run([&](CTimeBaseDialog& d) {
-    for (int i = 0; i < 5; ++i) r.window.window->Tick();
+    for (int i = 0; i < 5; ++i) TickNow(*r.window.window);
     EXPECT_EQ(r.sockets.RequestsSent(), sent);
     d.reject();
   });
-  r.window.window->Tick();
+  TickNow(*r.window.window);
   EXPECT_EQ(r.sockets.RequestsSent(), sent + 1);
+}
+
+TEST(ServersCommand, ATickDuringTheMissingListBoxAtOpeningStartsNoSync) {
+  CommandRig r;
+  r.engine->OnTimerTick();  // the first tick's sync
+  r.engine->EndAttempt("");
+  const size_t sent = r.sockets.RequestsSent();
+  r.engine->MutableState().FirstPollPending = true;
+  std::optional<size_t> sentDuringBox;
+  r.window.boxes.onShow = [&](const BoxRequest& box) {
+    if (box.text != kListFileMissingText) return;
+    r.window.window->Tick();
+    sentDuringBox = r.sockets.RequestsSent();
+  };
+  r.Run([](CTimeBaseDialog& d) { d.reject(); });
+  ASSERT_TRUE(sentDuringBox.has_value());
+  EXPECT_EQ(*sentDuringBox, sent);
+  EXPECT_FALSE(r.engine->State().ServerTest.OpenServerDialog);
 }
 
 }  // namespace

@@ -5,8 +5,8 @@
 #include <regex>
 #include <string>
 
-#include "platform/linux/helper_client.h"
-#include "platform/linux/helper_clock.h"
+#include "helper/linux/helper_client.h"
+#include "helper/linux/helper_clock.h"
 #include "support/loopback_rig.h"
 #include "support/shared_virtual_clock.h"
 #include "support/temp_dir.h"

@@ -18,9 +18,9 @@
 #include <vector>
 
 #include "helper/helper_protocol.h"
+#include "helper/linux/helper_client.h"
+#include "helper/linux/helper_clock.h"
 #include "platform/linux/capability_drop.h"
-#include "platform/linux/helper_client.h"
-#include "platform/linux/helper_clock.h"
 #include "sntp/sntp_packet.h"
 #include "support/temp_dir.h"
 

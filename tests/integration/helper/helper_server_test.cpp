@@ -1,4 +1,4 @@
-#include "platform/linux/helper_server.h"
+#include "helper/linux/helper_server.h"
 
 #include <gtest/gtest.h>
 #include <netinet/in.h>
@@ -12,7 +12,7 @@
 
 #include "fakes/fake_privileged_helper.h"
 #include "helper/helper_protocol.h"
-#include "platform/linux/helper_channel.h"
+#include "helper/linux/helper_channel.h"
 
 // The helper's serving loop over a real socket pair, with fake operations.
 

@@ -17,7 +17,7 @@
 #include <sstream>
 #include <string>
 
-#include "app/app_settings.h"
+#include "base/app_settings.h"
 #include "fakes/fake_engine_ui.h"
 #include "fakes/fake_message_boxes.h"
 #include "fakes/fake_socket.h"

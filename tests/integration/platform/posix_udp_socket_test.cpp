@@ -7,12 +7,21 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <poll.h>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <functional>
+#include <future>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "fakes/fake_message_boxes.h"
@@ -44,15 +53,19 @@ struct RecordingEvents : SocketEvents {
   void OnClose() override { ++closes; }
 };
 
-// A plain UDP socket on 127.0.0.1 that plays the server.
+// A plain UDP socket on a loopback address (127.0.0.1 by default, or ::1) that plays the
+// server.
 class Peer {
  public:
-  Peer() : fd_(socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0)) {
-    sockaddr_in address = Loopback(0);
-    EXPECT_EQ(bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    socklen_t length = sizeof address;
-    getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length);
-    port_ = ntohs(address.sin_port);
+  explicit Peer(const char* address = "127.0.0.1", uint16_t port = 0) {
+    std::optional<SocketAddress> local = ParseAddressText(address, port);
+    EXPECT_TRUE(local.has_value());
+    fd_ = socket(local->Family(), SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    EXPECT_EQ(bind(fd_, local->Raw(), local->length), 0) << address;
+    socklen_t length = sizeof local->storage;
+    getsockname(fd_, reinterpret_cast<sockaddr*>(&local->storage), &length);
+    port_ = ntohs(reinterpret_cast<const sockaddr_in*>(&local->storage)->sin_port);
+    self_ = *local;
   }
   ~Peer() { Close(); }
   void Close() {
@@ -70,27 +83,29 @@ class Peer {
     buffer.resize(n < 0 ? 0 : static_cast<size_t>(n));
     return buffer;
   }
+  // The next datagram, if one comes within the limit.
+  std::optional<std::vector<uint8_t>> ReceiveWithin(int milliseconds) {
+    pollfd ready{fd_, POLLIN, 0};
+    if (poll(&ready, 1, milliseconds) != 1) return std::nullopt;
+    return Receive();
+  }
   void ReplyWith(const std::vector<uint8_t>& bytes) {
     EXPECT_EQ(sendto(fd_, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&from_),
-                     sizeof from_),
+                     self_.length),
               static_cast<ssize_t>(bytes.size()));
   }
   void SendTo(uint16_t port, const std::vector<uint8_t>& bytes) {
-    from_ = Loopback(port);
+    SocketAddress to = self_;
+    to.SetPort(port);
+    std::memcpy(&from_, &to.storage, sizeof from_);
     ReplyWith(bytes);
-  }
-  static sockaddr_in Loopback(uint16_t port) {
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    a.sin_port = htons(port);
-    return a;
   }
 
  private:
-  int fd_;
+  int fd_ = -1;
   uint16_t port_ = 0;
-  sockaddr_in from_{};
+  SocketAddress self_;
+  sockaddr_storage from_{};
 };
 
 std::vector<uint8_t> Pattern(size_t length) {
@@ -100,7 +115,7 @@ std::vector<uint8_t> Pattern(size_t length) {
 }
 
 // Resolvers that never ask a name server.
-std::optional<uint32_t> NoLookup(const std::string&) { return std::nullopt; }
+std::vector<SocketAddress> NoLookup(const std::string&) { return {}; }
 
 class PosixUdpSocketTest : public ::testing::Test {
  protected:
@@ -274,8 +289,8 @@ class PosixUdpSocketHelperTest : public PosixUdpSocketTest {
 TEST_F(PosixUdpSocketHelperTest, ARefusedBindAdoptsTheHelpersSocket) {
   // Stands for the helper's port 123: blocking and inheritable, as a passed descriptor may be.
   const int given = ::socket(AF_INET, SOCK_DGRAM, 0);
-  sockaddr_in address = Peer::Loopback(0);
-  ASSERT_EQ(bind(given, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  const SocketAddress address = *ParseAddressText("127.0.0.1", 0);
+  ASSERT_EQ(bind(given, address.Raw(), address.length), 0);
   helper.descriptor = given;
 
   ASSERT_TRUE(BindWithoutTheRight()) << socket->LastError();
@@ -323,45 +338,151 @@ TEST_F(PosixUdpSocketHelperTest, AHelperThatFailsLeavesTheRightsCodeUnlessThePor
   }
 }
 
-TEST(PosixUdpSocketLookup, HostTextGoesToTheResolverUnlessItIsADottedAddress) {
+struct LookupEvents : RecordingEvents {
+  std::vector<int> lookups;
+  void OnLookupDone(int errorCode) override { lookups.push_back(errorCode); }
+};
+
+// Every server text: an address is used at once in its own family, anything else is a name
+// for the resolver, answered later on the loop's thread.
+TEST(PosixUdpSocketLookup, ServerTextsReachTheirPeerOrEndWithTheLookupCode) {
   PollLoop loop;
-  RecordingEvents events;
-  Peer peer;
+  Peer v4;
+  Peer v6("::1");
   std::vector<std::string> asked;
-  auto resolver = [&](const std::string& host) -> std::optional<uint32_t> {
+  std::mutex askedMutex;
+  auto resolver = [&](const std::string& host) {
+    std::lock_guard lock(askedMutex);
     asked.push_back(host);
-    if (host == "ntp.example.test") return htonl(INADDR_LOOPBACK);
-    return std::nullopt;
+    std::vector<SocketAddress> found;
+    if (host == "v4.example.test") found.push_back(*ParseAddressText("127.0.0.1", 0));
+    if (host == "v6.example.test") found.push_back(*ParseAddressText("::1", 0));
+    return found;
   };
+  const std::string longName(49, 'n');
   struct Case {
     const char* host;
-    bool connects;
-    int error;
-  } const cases[] = {{"127.0.0.1", true, 0},
-                     {"ntp.example.test", true, 0},
-                     {"no-such-host.test", false, wsa::kInvalid}};
+    int family;  // the peer reached, 0 for none
+    bool lookedUp;
+  } const cases[] = {
+      {"127.0.0.1", AF_INET, false},
+      {"::1", AF_INET6, false},
+      {"[::1]", AF_INET6, false},
+      {"v4.example.test", AF_INET, true},
+      {"v6.example.test", AF_INET6, true},
+      {"no-such-host.test", 0, true},
+      {"[::1", 0, true},
+      {"::1]:123", 0, true},
+      {"fe80::1%eth9", 0, true},
+      {"", 0, true},
+      {longName.c_str(), 0, true},
+  };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.host);
     asked.clear();
-    events = RecordingEvents{};
+    LookupEvents events;
     PosixUdpSocket socket(loop, events, resolver);
     ASSERT_TRUE(socket.Create());
-    EXPECT_EQ(socket.Connect(c.host, peer.port()), c.connects);
-    if (c.connects) {
+    Peer& peer = c.family == AF_INET6 ? v6 : v4;
+    ASSERT_TRUE(socket.Connect(c.host, peer.port()));
+    EXPECT_EQ(socket.LookupPending(), c.lookedUp);
+    if (c.lookedUp) {
+      ASSERT_TRUE(loop.RunUntil([&] { return !events.lookups.empty(); }, kLimit));
+      EXPECT_EQ(events.lookups, std::vector<int>{c.family != 0 ? 0 : wsa::kInvalid});
+      EXPECT_FALSE(socket.LookupPending());
+    }
+    if (c.family != 0) {
       ASSERT_EQ(socket.Send(Pattern(48)), 48);
       EXPECT_EQ(peer.Receive(), Pattern(48));
+      peer.ReplyWith(Pattern(48));
+      ASSERT_TRUE(loop.RunUntil([&] { return events.receives > 0; }, kLimit));
+      std::array<uint8_t, 64> buffer{};
+      EXPECT_EQ(socket.Receive(buffer), 48);
     } else {
-      EXPECT_EQ(socket.LastError(), c.error);
+      EXPECT_EQ(socket.LastError(), wsa::kInvalid);
     }
     loop.RunPending();
-    EXPECT_EQ(events.connects.size(), c.connects ? 1u : 0u);
-    const bool dotted = std::string(c.host) == "127.0.0.1";
-    EXPECT_EQ(asked, dotted ? std::vector<std::string>{} : std::vector<std::string>{c.host});
+    EXPECT_EQ(events.connects.size(), c.family != 0 ? 1u : 0u);
+    std::lock_guard lock(askedMutex);
+    EXPECT_EQ(asked, c.lookedUp ? std::vector<std::string>{c.host} : std::vector<std::string>{});
+  }
+}
+
+// The window never waits for a name server, and an answer for a socket that is gone is
+// dropped without touching it.
+TEST(PosixUdpSocketLookup, AnswerForAClosedOrDestroyedSocketIsDropped) {
+  PollLoop loop;
+  Peer peer;
+  std::promise<void> release;
+  std::shared_future<void> released = release.get_future().share();
+  std::atomic<int> answered{0};
+  auto slowResolver = [released, &answered](const std::string&) {
+    released.wait();
+    ++answered;
+    return std::vector<SocketAddress>{*ParseAddressText("127.0.0.1", 0)};
+  };
+  LookupEvents events;
+  auto destroyed = std::make_unique<PosixUdpSocket>(loop, events, slowResolver);
+  PosixUdpSocket closed(loop, events, slowResolver);
+  for (PosixUdpSocket* socket : {destroyed.get(), &closed}) {
+    ASSERT_TRUE(socket->Create());
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(socket->Connect("slow.example.test", peer.port()));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 100ms);
+  }
+  destroyed.reset();
+  closed.Close();
+  release.set_value();
+  for (int i = 0; i < 500 && answered < 2; ++i) std::this_thread::sleep_for(10ms);
+  EXPECT_EQ(answered, 2);
+  loop.RunFor(50ms);
+  EXPECT_TRUE(events.lookups.empty());
+  EXPECT_TRUE(events.connects.empty());
+}
+
+// A name with several addresses: an attempt that goes unanswered moves the next one on to
+// the name's next address; one that is answered keeps it.
+TEST(PosixUdpSocketLookup, UnansweredAddressGivesWayToTheNextOne) {
+  PollLoop loop;
+  Peer first("127.0.0.2");
+  Peer second("127.0.0.1", first.port());
+  auto resolver = [](const std::string&) {
+    return std::vector<SocketAddress>{*ParseAddressText("127.0.0.2", 0),
+                                      *ParseAddressText("127.0.0.1", 0)};
+  };
+  PosixSocketFactory factory(loop, resolver);
+  struct Step {
+    Peer* reached;
+    bool answer;
+  } const steps[] = {{&first, false}, {&second, true}, {&second, false}, {&first, false}};
+  for (const Step& step : steps) {
+    LookupEvents events;
+    std::unique_ptr<CMyAsyncSocket> socket = factory.NewSocket(events);
+    ASSERT_TRUE(socket->Create());
+    ASSERT_TRUE(socket->Connect("two.example.test", first.port()));
+    ASSERT_TRUE(loop.RunUntil([&] { return !events.lookups.empty(); }, kLimit));
+    ASSERT_EQ(socket->Send(Pattern(48)), 48);
+    Peer& other = step.reached == &first ? second : first;
+    EXPECT_TRUE(step.reached->ReceiveWithin(1000).has_value());
+    EXPECT_FALSE(other.ReceiveWithin(0).has_value());
+    if (step.answer) {
+      step.reached->ReplyWith(Pattern(48));
+      ASSERT_TRUE(loop.RunUntil([&] { return events.receives > 0; }, kLimit));
+      std::array<uint8_t, 64> buffer{};
+      socket->Receive(buffer);
+    }
+    socket->Close();
   }
 }
 
 TEST(PosixUdpSocketLookup, SystemResolverFindsLocalhost) {
-  EXPECT_EQ(ResolveWithGetaddrinfo("localhost"), std::optional<uint32_t>(htonl(INADDR_LOOPBACK)));
+  const std::vector<SocketAddress> found = ResolveWithGetaddrinfo("localhost");
+  ASSERT_FALSE(found.empty());
+  const bool loopback = std::any_of(found.begin(), found.end(), [](const SocketAddress& a) {
+    const auto* v4 = reinterpret_cast<const sockaddr_in*>(&a.storage);
+    return a.Family() == AF_INET6 || v4->sin_addr.s_addr == htonl(INADDR_LOOPBACK);
+  });
+  EXPECT_TRUE(loopback);
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include "platform/linux/user_files.h"
 
 #include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -37,11 +39,14 @@ TEST_F(UserFilesFolder, OnlyTheMarkerFileMakesTheInstalledLayout) {
   EXPECT_TRUE(IsInstalledLayout(program));
 }
 
-TEST_F(UserFilesFolder, FirstUseMakesTheFolderWithTheShippedList) {
+TEST_F(UserFilesFolder, FirstUseMakesThePrivateFolderWithTheShippedList) {
   WriteFile(Path("shipped.ini"), "standard,192.0.2.10\r\n");
   const std::string folder = Path("share/Veltrand/Quorvane/");
   PrepareUserFilesDirectory(folder, Path("shipped.ini"));
   EXPECT_EQ(ReadFile(folder + "Quorvane.ini"), "standard,192.0.2.10\r\n");
+  struct stat made {};
+  ASSERT_EQ(::stat(Path("share/Veltrand").c_str(), &made), 0);
+  EXPECT_EQ(made.st_mode & 07777, 0700u);
 
   WriteFile(folder + "Quorvane.ini", "custom,mine\r\n");
   PrepareUserFilesDirectory(folder, Path("shipped.ini"));
@@ -58,6 +63,16 @@ TEST_F(UserFilesFolder, AnUnusableFolderIsLeftAsItIs) {
   EXPECT_EQ(ReadFile(Path("file")), "kept");
   EXPECT_TRUE(fs::is_symlink(Path("dangling")));
   EXPECT_FALSE(fs::exists(Path("gone")));
+}
+
+TEST_F(UserFilesFolder, TheRunningProgramReadsItsEnvironment) {
+  WriteFile(Path(std::string(kInstalledMarkerName)), "");
+  setenv("XDG_DATA_HOME", Path("data").c_str(), 1);
+  EXPECT_EQ(UserFilesDirectoryForProgram(Path("")), Path("data/Veltrand/Quorvane/"));
+  EXPECT_TRUE(fs::is_directory(Path("data/Veltrand/Quorvane")));
+  unsetenv("XDG_DATA_HOME");
+  fs::remove(Path(std::string(kInstalledMarkerName)));
+  EXPECT_EQ(UserFilesDirectoryForProgram(Path("")), Path(""));
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "app/local_time.h"
+#include "base/local_time.h"
 #include "support/log_test_files.h"
 
 namespace quorvane::testing {

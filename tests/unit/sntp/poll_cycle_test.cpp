@@ -2,12 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "support/engine_test_support.h"
 
 namespace quorvane {
 namespace {
 
 using testing::EngineRig;
+using testing::FakeSocket;
 using testing::Reply;
 
 constexpr const char* kNoResponse = "SNTP Server: Response Timeout";
@@ -49,18 +52,27 @@ TEST(PollCycleTest, SilentServerGetsFourRequestsThenSwitchesOver) {
   EXPECT_EQ(r.sockets.RequestsSent(), 4u);
 }
 
-TEST(PollCycleTest, RequestsGoToPort123AndAreTheFixedRequest) {
+TEST(PollCycleTest, RequestsGoToPort123AndCarryFreshBitsInTheirTransmitTimestamp) {
   EngineRig r;
   r.engine.StartQuery();
-  const auto& rec = r.sockets.Last();
-  EXPECT_EQ(rec.connectedPort, 123);
-  ASSERT_EQ(rec.sent.size(), 1u);
-  std::vector<uint8_t> expected(48, 0);
-  expected[0] = 0x0B;
-  EXPECT_EQ(rec.sent[0], expected);
   EXPECT_EQ(r.ui.statuses,
             (std::vector<std::string>{"Socket Created.", "Connecting to SNTP Server..."}));
   EXPECT_EQ(r.engine.State().T1, r.clock.ReadLocalClock());
+  r.TimeOutOnce();  // the retry's request
+  const auto& first = r.sockets.records[0]->sent;
+  const auto& rec = r.sockets.Last();
+  EXPECT_EQ(rec.connectedPort, 123);
+  ASSERT_EQ(first.size(), 1u);
+  ASSERT_EQ(rec.sent.size(), 1u);
+  std::vector<uint8_t> fixed(48, 0);
+  fixed[0] = 0x0B;
+  for (const std::vector<uint8_t>* request : {&first[0], &rec.sent[0]}) {
+    EXPECT_TRUE(std::equal(fixed.begin(), fixed.begin() + 40, request->begin()));
+    EXPECT_EQ(request->size(), 48u);
+  }
+  EXPECT_FALSE(std::equal(first[0].begin() + 40, first[0].end(), rec.sent[0].begin() + 40));
+  EXPECT_TRUE(
+      std::equal(rec.sent[0].begin() + 40, rec.sent[0].end(), r.engine.State().T1Nonce.begin()));
 }
 
 TEST(PollCycleTest, TimeoutRetriesSurviveAReply) {
@@ -144,6 +156,50 @@ TEST(PollCycleTest, SlowLookupEndsInConnectTimeoutAndSwitchOver) {
   ten.sockets.duringConnect = [&] { ten.clock.AdvanceMs(10000); };
   ten.engine.StartQuery();
   EXPECT_EQ(ten.sockets.RequestsSent(), 1u);
+}
+
+// A lookup that answers later: the attempt waits without sending, then goes on as a blocking
+// connect would have, counted from the connect's start; one that never answers is abandoned
+// by the tick after ten seconds.
+TEST(PollCycleTest, PendingLookupResumesOrTimesOutFromTheConnectsStart) {
+  struct Case {
+    const char* name;
+    int waitMs;
+    int answer;  // -1: no answer, only ticks
+    bool sent;
+    const char* status;
+    size_t boxes;
+  };
+  for (const Case& c : {
+           Case{"answered", 300, 0, true, "Connecting to SNTP Server...", 0},
+           Case{"failed", 300, 10022, true, "Connecting to SNTP Server...", 1},
+           Case{"answered late", 11000, 0, false, "Reset: The attempt to connect timed out.", 1},
+           Case{"never answered", 10000, -1, false, "Connecting to SNTP Server...", 0},
+           Case{"abandoned", 11000, -1, false, "Reset: The attempt to connect timed out.", 1},
+       }) {
+    EngineRig r;
+    r.settings.Notify_User = 1;
+    r.engine.MutableState().FirstPollPending = false;  // the ticks below start no sync
+    r.sockets.lookupPending = true;
+    r.engine.StartSync();
+    EXPECT_EQ(r.sockets.RequestsSent(), 0u) << c.name;
+    EXPECT_FALSE(r.watchdog.QueryPending()) << c.name;
+    EXPECT_FALSE(r.ui.syncEnabled) << c.name;
+    FakeSocket* socket = r.sockets.live;
+    r.clock.AdvanceMs(c.waitMs);
+    if (c.answer >= 0) socket->FinishLookup(c.answer);
+    r.engine.OnTimerTick();
+    EXPECT_EQ(r.sockets.RequestsSent() > 0, c.sent) << c.name;
+    EXPECT_EQ(r.watchdog.QueryPending(), c.sent) << c.name;
+    EXPECT_EQ(r.ui.pane0, c.status) << c.name;
+    EXPECT_EQ(r.boxes.shown.size(), c.boxes) << c.name;
+    const bool timedOut = std::string(c.status) != "Connecting to SNTP Server...";
+    EXPECT_EQ(r.settings.UsingServer, timedOut ? 2 : 1) << c.name;
+    if (!timedOut) continue;
+    // An answer that comes after the attempt was given up is dropped.
+    r.engine.OnLookupDone(0);
+    EXPECT_EQ(r.sockets.RequestsSent(), 0u) << c.name;
+  }
 }
 
 TEST(PollCycleTest, ConnectFailureIsReportedAndTheAttemptGoesOn) {

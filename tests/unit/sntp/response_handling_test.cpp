@@ -150,8 +150,8 @@ TEST(ResponseTest, ZeroTimestampsAreInvalidData) {
   EXPECT_TRUE(r.clock.setRecords.empty());
 }
 
-TEST(ResponseTest, EveryShortReplyIsInvalidDataAndLongOneAReceiveError) {
-  for (size_t length = 0; length < 48; ++length) {
+TEST(ResponseTest, ShortOrLongAnswersEndTheAttemptAndOthersLeaveItWaiting) {
+  for (size_t length = 32; length < 48; ++length) {
     EngineRig r;
     r.engine.StartSync();
     std::vector<uint8_t> reply = Reply(X + 1, X + 1);
@@ -168,10 +168,21 @@ TEST(ResponseTest, EveryShortReplyIsInvalidDataAndLongOneAReceiveError) {
   r.sockets.Deliver(reply);
   EXPECT_EQ(r.ui.testFailed, 1);
   EXPECT_FALSE(r.engine.State().EngineSocket);
-  EngineRig plain;
-  plain.engine.StartQuery();
-  plain.sockets.Deliver(std::vector<uint8_t>(49, 1));
-  EXPECT_EQ(plain.ui.pane0, "*** WinSock Receive Error! ***");
+  // A forged datagram (its originate is not our request's) is dropped without a word, and
+  // the true answer after it still sets the clock.
+  EngineRig forged;
+  forged.engine.StartSync();
+  const std::string before = forged.ui.pane0;
+  std::vector<uint8_t> fake = Reply(X + 1800, X + 1800);
+  fake[24] = 0x5A;
+  forged.sockets.Deliver(fake);
+  forged.sockets.Deliver(std::vector<uint8_t>(49, 1));
+  forged.sockets.Deliver(std::vector<uint8_t>(20, 0));
+  EXPECT_EQ(forged.ui.pane0, before);
+  EXPECT_TRUE(forged.engine.State().EngineSocket);
+  EXPECT_TRUE(forged.clock.setRecords.empty());
+  forged.AnswerWithOffset(0.25);
+  EXPECT_EQ(forged.clock.setRecords.size(), 1u);
 }
 
 TEST(ResponseTest, ServerTestReplyWhileSyncPendingSetsTheClock) {
@@ -202,21 +213,45 @@ TEST(ResponseTest, ListenModeCorrectsFromTransmitStampAndKeepsSocket) {
   EXPECT_FALSE(r.engine.State().EngineSocket);
 }
 
-TEST(ResponseTest, ReplyVerdictByLengthAndStamps) {
+TEST(ResponseTest, ReplyVerdictByModeLengthNonceAndStamps) {
+  const RequestNonce nonce = {1, 2, 3, 4, 5, 6, 7, 8};
   struct Case {
-    int length;
+    int mode;
+    int length;  // -1: the read failed with `error`
+    int error;
+    bool echoesNonce;
     NtpSeconds stamps;
     ReplyVerdict verdict;
   };
-  for (const Case& c :
-       {Case{-1, X, ReplyVerdict::ReceiveError}, Case{47, X, ReplyVerdict::InvalidData},
-        Case{48, 0, ReplyVerdict::InvalidData}, Case{48, X + 1, ReplyVerdict::Usable}}) {
-    SntpPacket packet;
-    const std::vector<uint8_t> bytes = Reply(c.stamps, c.stamps);
-    std::copy(bytes.begin(), bytes.end(), packet.bytes.begin());
+  for (const Case& c : {
+           // Poll mode: only the answer to our request counts, whatever its length.
+           Case{kPollMode, 48, 0, true, X + 1, ReplyVerdict::Usable},
+           Case{kPollMode, 48, 0, false, X + 1, ReplyVerdict::Ignored},
+           Case{kPollMode, 49, 0, false, X + 1, ReplyVerdict::Ignored},
+           Case{kPollMode, 31, 0, true, X + 1, ReplyVerdict::Ignored},  // no room for the nonce
+           Case{kPollMode, 32, 0, true, X + 1, ReplyVerdict::InvalidData},
+           Case{kPollMode, 47, 0, true, X + 1, ReplyVerdict::InvalidData},
+           Case{kPollMode, 48, 0, true, 0, ReplyVerdict::InvalidData},
+           Case{kPollMode, 49, 0, true, X + 1, ReplyVerdict::ReceiveError},
+           Case{kPollMode, -1, 10054, false, X, ReplyVerdict::ReceiveError},
+           Case{kPollMode, -1, 10040, false, X, ReplyVerdict::Ignored},
+           // Listen mode: no nonce; a plain or an authenticated broadcast, nothing else.
+           Case{kListenMode, 48, 0, false, X + 1, ReplyVerdict::Usable},
+           Case{kListenMode, 49, 0, false, X + 1, ReplyVerdict::Ignored},
+           Case{kListenMode, 68, 0, false, X + 1, ReplyVerdict::Usable},
+           Case{kListenMode, 72, 0, false, X + 1, ReplyVerdict::Usable},
+           Case{kListenMode, 70, 0, false, X + 1, ReplyVerdict::Ignored},
+           Case{kListenMode, -1, 10040, false, X, ReplyVerdict::Ignored},
+           Case{kListenMode, -1, 10054, false, X, ReplyVerdict::ReceiveError},
+       }) {
+    std::vector<uint8_t> bytes = Reply(c.stamps, c.stamps);
+    bytes.resize(100, 0xEE);
+    if (c.echoesNonce) std::copy(nonce.begin(), nonce.end(), bytes.begin() + 24);
+    const ReceivedDatagram datagram{bytes, c.length, c.error};
     DecodedReply decoded;
-    EXPECT_EQ(JudgeReply(c.length, packet, kPollMode, X, X, decoded), c.verdict) << c.length;
-    if (c.verdict == ReplyVerdict::Usable) {
+    EXPECT_EQ(JudgeReply(datagram, c.mode, {nonce, X}, X, decoded), c.verdict)
+        << "mode " << c.mode << ", length " << c.length;
+    if (c.verdict == ReplyVerdict::Usable && c.mode == kPollMode) {
       EXPECT_EQ(decoded.offset, 1.0);
     }
   }
@@ -234,13 +269,18 @@ TEST(ResponseTest, ArbitraryDatagramsNeverBreakTheEngine) {
     r.settings.Socket_Mode = i % 3 == 0 ? kListenMode : kPollMode;
     if (!r.engine.State().EngineSocket) r.engine.StartQuery();
     r.engine.MutableState().SyncRequested = i % 2 == 0;
-    std::vector<uint8_t> datagram(random() % 64);
+    std::vector<uint8_t> datagram(random() % 80);
     for (auto& b : datagram) b = static_cast<uint8_t>(random());
+    // Half of them answer the request; the rest are strangers' datagrams.
+    const bool answers = i % 4 < 2 && datagram.size() >= 32;
+    const RequestNonce& nonce = r.engine.State().T1Nonce;
+    if (answers) std::copy(nonce.begin(), nonce.end(), datagram.begin() + 24);
     r.clock.nowUnixMs = static_cast<int64_t>(random()) * 1000;
+    r.sockets.datagrams.clear();  // one that no socket was there to read is gone
     r.sockets.Deliver(datagram);
     if (r.settings.Socket_Mode == kPollMode) {
-      ASSERT_FALSE(r.engine.State().EngineSocket) << i;
-      ASSERT_TRUE(r.ui.queryEnabled && r.ui.syncEnabled) << i;
+      ASSERT_EQ(!r.engine.State().EngineSocket, answers) << i;
+      ASSERT_EQ(r.ui.queryEnabled && r.ui.syncEnabled, answers) << i;
     }
   }
 }

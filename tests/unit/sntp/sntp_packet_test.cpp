@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -17,10 +18,14 @@ SntpPacket ReplyWith(const uint8_t (&receive)[8], const uint8_t (&transmit)[8]) 
   return p;
 }
 
-TEST(SntpPacketTest, RequestIsVersionOneClientModeAndZeroes) {
-  const SntpPacket r = BuildRequest();
+TEST(SntpPacketTest, RequestIsVersionOneClientModeZeroesAndItsNonce) {
+  const RequestNonce nonce = NewRequestNonce();
+  const SntpPacket r = BuildRequest(nonce);
   EXPECT_EQ(r.bytes[0], 0x0B);
-  for (size_t i = 1; i < r.bytes.size(); ++i) EXPECT_EQ(r.bytes[i], 0) << i;
+  for (size_t i = 1; i < 40; ++i) EXPECT_EQ(r.bytes[i], 0) << i;
+  EXPECT_TRUE(std::equal(nonce.begin(), nonce.end(), r.bytes.begin() + 40));
+  // 64 bits from the kernel: two draws that agree would be a broken source.
+  EXPECT_NE(NewRequestNonce(), nonce);
 }
 
 TEST(SntpPacketTest, DecodesTimestampsAsUnsigned) {

@@ -8,8 +8,8 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "platform/linux/helper_server.h"
-#include "platform/linux/system_helper_operations.h"
+#include "helper/linux/helper_server.h"
+#include "helper/linux/system_helper_operations.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <type_traits>
 
-#include "app/app_settings.h"
+#include "base/app_settings.h"
 #include "ports/settings_store.h"
 
 // Every stored setting, in the order start-up reads them, one line a key: its name, which is

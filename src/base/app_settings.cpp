@@ -1,9 +1,9 @@
-#include "app/app_settings.h"
+#include "base/app_settings.h"
 
 #include <cctype>
 #include <limits>
 
-#include "app/settings_table.h"
+#include "base/settings_table.h"
 
 namespace quorvane {
 namespace {

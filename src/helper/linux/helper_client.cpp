@@ -1,4 +1,4 @@
-#include "platform/linux/helper_client.h"
+#include "helper/linux/helper_client.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -11,7 +11,7 @@
 #include <cerrno>
 #include <utility>
 
-#include "platform/linux/helper_channel.h"
+#include "helper/linux/helper_channel.h"
 #include "platform/linux/program_path.h"
 
 namespace quorvane {

@@ -61,7 +61,7 @@ struct AppSettings {
   std::string LogFilePath;
   bool CommandLineSync = false;
 
-  // Reads every key of the settings table (app/settings_table.h) in its order with its default,
+  // Reads every key of the settings table (base/settings_table.h) in its order with its default,
   // then works out the derived values.
   // The program directory comes from the caller (the executable's directory with its
   // trailing separator, or empty).

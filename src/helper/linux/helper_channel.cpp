@@ -1,4 +1,4 @@
-#include "platform/linux/helper_channel.h"
+#include "helper/linux/helper_channel.h"
 
 #include <poll.h>
 #include <sys/socket.h>

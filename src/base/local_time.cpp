@@ -1,4 +1,4 @@
-#include "app/local_time.h"
+#include "base/local_time.h"
 
 #include <limits>
 

@@ -1,4 +1,4 @@
-#include "platform/linux/helper_clock.h"
+#include "helper/linux/helper_clock.h"
 
 #include <cerrno>
 #include <cmath>

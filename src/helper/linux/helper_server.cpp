@@ -1,4 +1,4 @@
-#include "platform/linux/helper_server.h"
+#include "helper/linux/helper_server.h"
 
 #include <unistd.h>
 
@@ -6,7 +6,7 @@
 #include <cerrno>
 
 #include "helper/helper_protocol.h"
-#include "platform/linux/helper_channel.h"
+#include "helper/linux/helper_channel.h"
 
 namespace quorvane {
 

@@ -1,4 +1,4 @@
-#include "platform/linux/system_helper_operations.h"
+#include "helper/linux/system_helper_operations.h"
 
 #include <netinet/in.h>
 #include <sys/capability.h>
