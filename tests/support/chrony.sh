@@ -37,8 +37,17 @@ pidfile $dir/chronyd.pid
 driftfile $dir/chrony.drift
 CONF
     "$chronyd" -x -u root -f "$dir/chrony.conf" -l "$dir/chronyd.log"
+    # Ready once every address is bound: the pid file is written before the sockets are.
+    bound() {
+      local a sockets
+      sockets=$(ss -lunH 2>/dev/null) || return 0 # without ss, the pid file has to do
+      for a in "${addresses[@]}"; do
+        [[ "$a" == *:* ]] && a="[$a]"
+        grep -qF "$a:123 " <<<"$sockets" || return 1
+      done
+    }
     for _ in $(seq 50); do
-      [ -s "$dir/chronyd.pid" ] && exit 0
+      [ -s "$dir/chronyd.pid" ] && bound && exit 0
       sleep 0.1
     done
     echo "chronyd did not start; see $dir/chronyd.log" >&2
