@@ -14,7 +14,8 @@ packages=(cmake ninja-build g++ pkg-config googletest libgtest-dev libgmock-dev 
           qt6-base-dev libgl-dev libcap-dev libcap2-bin chrony xvfb xauth fonts-liberation
           clang-format x11-apps dpkg-dev file desktop-file-utils appstream lintian
           at-spi2-core dbus python3-gi gir1.2-atspi-2.0
-          libgnutls28-dev nettle-dev gnutls-bin)
+          libgnutls28-dev nettle-dev gnutls-bin
+          iproute2 python3 xdotool x11-utils netpbm)
 
 install_missing() {
   local missing=()

@@ -4,7 +4,6 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
-#include <algorithm>
 
 #include <algorithm>
 #include <cstdlib>
@@ -37,7 +36,31 @@ void PumpedWorkerLink::Send(const std::function<void()>& work) {
   done.wait();
 }
 
+namespace {
+
+// As a server does: the request's transmit timestamp becomes the reply's originate, unless
+// the script wrote one of its own.
+void EchoOriginate(const std::vector<uint8_t>& request, std::vector<uint8_t>& answer) {
+  const bool noOriginate =
+      answer.size() >= 32 &&
+      std::all_of(answer.begin() + 24, answer.begin() + 32, [](uint8_t b) { return b == 0; });
+  if (noOriginate && request.size() >= 48) {
+    std::copy_n(request.begin() + 40, 8, answer.begin() + 24);
+  }
+}
+
+}  // namespace
+
 ScriptedServer::ScriptedServer(const char* address, uint16_t port, Responder responder)
+    : ScriptedServer(address, port, [responder](int n, const std::vector<uint8_t>& request) {
+        std::vector<uint8_t> answer = responder ? responder(n) : std::vector<uint8_t>{};
+        if (answer.empty()) return std::vector<TimedAnswer>{};
+        EchoOriginate(request, answer);
+        return std::vector<TimedAnswer>{
+            {std::chrono::milliseconds(0), [answer] { return answer; }}};
+      }) {}
+
+ScriptedServer::ScriptedServer(const char* address, uint16_t port, RequestResponder responder)
     : responder_(std::move(responder)) {
   fd_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
   sockaddr_in sa{};
@@ -50,24 +73,22 @@ ScriptedServer::ScriptedServer(const char* address, uint16_t port, Responder res
   timeval tv{0, 50000};
   setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
   thread_ = std::thread([this] {
-    char buffer[512];
+    std::vector<uint8_t> buffer(512);
     while (!stop_) {
       sockaddr_in from{};
       socklen_t fromLength = sizeof from;
-      const ssize_t length = ::recvfrom(fd_, buffer, sizeof buffer, 0,
+      const ssize_t length = ::recvfrom(fd_, buffer.data(), buffer.size(), 0,
                                         reinterpret_cast<sockaddr*>(&from), &fromLength);
       if (length < 0) continue;
+      const auto arrived = std::chrono::steady_clock::now();
       const int n = received_++;
-      std::vector<uint8_t> answer = responder_ ? responder_(n) : std::vector<uint8_t>{};
-      if (answer.empty()) continue;
-      // As a server does: the request's transmit timestamp becomes the reply's originate,
-      // unless the script wrote one of its own.
-      const bool noOriginate =
-          answer.size() >= 32 &&
-          std::all_of(answer.begin() + 24, answer.begin() + 32, [](uint8_t b) { return b == 0; });
-      if (noOriginate && length >= 48) std::copy_n(buffer + 40, 8, answer.begin() + 24);
-      ::sendto(fd_, answer.data(), answer.size(), 0, reinterpret_cast<sockaddr*>(&from),
-               fromLength);
+      const std::vector<uint8_t> request(buffer.begin(), buffer.begin() + length);
+      for (const TimedAnswer& answer : responder_(n, request)) {
+        std::this_thread::sleep_until(arrived + answer.after);
+        const std::vector<uint8_t> bytes = answer.make();
+        ::sendto(fd_, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&from),
+                 fromLength);
+      }
     }
   });
 }

@@ -38,17 +38,28 @@ class PumpedWorkerLink : public WorkerLink {
   std::deque<std::packaged_task<void()>> queue_;
 };
 
+// One datagram a scripted server sends `after` the request it answers arrived, made when it
+// is sent (so that a real-time stamp in it is that moment's).
+struct TimedAnswer {
+  std::chrono::milliseconds after;
+  std::function<std::vector<uint8_t>()> make;
+};
+
 // A UDP socket on addr:port that reads every datagram, counting them, and answers the n-th
-// (from 0) with what the responder gives for it; an empty answer sends nothing.
+// (from 0) with what the responder gives for it; an empty answer sends nothing. The second
+// form sees each request and may answer it several times, in the order given.
 class ScriptedServer {
  public:
   using Responder = std::function<std::vector<uint8_t>(int n)>;
+  using RequestResponder =
+      std::function<std::vector<TimedAnswer>(int n, const std::vector<uint8_t>& request)>;
   ScriptedServer(const char* address, uint16_t port, Responder responder);
+  ScriptedServer(const char* address, uint16_t port, RequestResponder responder);
   ~ScriptedServer();
   int received() const { return received_; }
 
  private:
-  Responder responder_;
+  RequestResponder responder_;
   int fd_ = -1;
   std::atomic<bool> stop_{false};
   std::atomic<int> received_{0};
@@ -57,7 +68,7 @@ class ScriptedServer {
 
 // A server that never answers.
 struct SilentServer : ScriptedServer {
-  SilentServer(const char* address, uint16_t port) : ScriptedServer(address, port, {}) {}
+  SilentServer(const char* address, uint16_t port) : ScriptedServer(address, port, Responder{}) {}
 };
 
 // A 48-byte server reply stamped with the real clock's time now; the header bytes as given.

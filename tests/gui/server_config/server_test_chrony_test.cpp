@@ -3,6 +3,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 #include "fakes/fake_settings_store.h"
 #include "server_config/qt/time_base_dialog.h"
@@ -54,6 +56,23 @@ TEST(ServerTestChrony, PrimaryShowsTheThreeTravelTimes) {
   EXPECT_EQ(d.rig.clock.setCount, 0);  // a test without a pending sync sets nothing
   std::printf("request %s processing %s response %s\n", d.Text("primaryRequestField").c_str(),
               d.Text("primaryProcessingField").c_str(), d.Text("primaryResponseField").c_str());
+}
+
+// The test works the same over IPv6: both forms of the address and, in a namespace that has
+// one (QUORVANE_AAAA_ONLY_NAME), a name with only an IPv6 address.
+TEST(ServerTestChrony, Ipv6PrimarySucceeds) {
+  std::vector<std::string> servers{"::1", "[::1]"};
+  if (const char* name = std::getenv("QUORVANE_AAAA_ONLY_NAME")) servers.emplace_back(name);
+  for (const std::string& server : servers) {
+    SCOPED_TRACE(server);
+    ChronyDialog d;
+    d.dialog.findChild<QLineEdit*>("primaryServerEdit")->setText(QString::fromStdString(server));
+    d.dialog.findChild<QPushButton*>("testPrimaryButton")->click();
+    ASSERT_TRUE(d.rig.RunUntil([&] { return d.Text("primaryStatusField") != "Testing ..."; }, 5s));
+    EXPECT_EQ(d.Text("primaryStatusField"), "Succeeded");
+    EXPECT_NEAR(d.Number("primaryRequestField"), 5.0, 0.05);
+    EXPECT_TRUE(d.rig.boxes.shown.empty()) << d.rig.boxes.shown[0].text;
+  }
 }
 
 // Real time: four requests about three seconds apart before the failure.

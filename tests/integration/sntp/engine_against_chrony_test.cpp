@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdlib>
 #include <regex>
+#include <string>
+#include <vector>
 
 #include "support/loopback_rig.h"
 
@@ -43,6 +45,33 @@ TEST(EngineAgainstChrony, QueryShowsServerTimeAndLeavesTheClock) {
       R"(^Server Timestamp: \d\d:\d\d:\d\d [A-Z][a-z]+ \d\d, \d{4}\.\.\. Delta: 5\.2\d\d seconds$)");
   EXPECT_TRUE(std::regex_match(rig.ui.pane0, status)) << rig.ui.pane0;
   EXPECT_FALSE(std::filesystem::exists(rig.settings.LogFilePath));
+}
+
+// The servers given as IPv6: both forms of the address and, where the test's namespace has
+// one (QUORVANE_AAAA_ONLY_NAME), a name with only an IPv6 address.
+std::vector<std::string> Ipv6Servers() {
+  std::vector<std::string> servers{"::1", "[::1]"};
+  if (const char* name = std::getenv("QUORVANE_AAAA_ONLY_NAME")) servers.emplace_back(name);
+  return servers;
+}
+
+// Chrony on [::1]:123: the sync steps the virtual clock and the log names the server exactly
+// as it was typed.
+TEST(EngineAgainstChrony, Ipv6ServerSetsTheClockAndIsLoggedAsTyped) {
+  for (const std::string& server : Ipv6Servers()) {
+    SCOPED_TRACE(server);
+    LoopbackRig rig(kBehindMs);
+    rig.settings.Primary_Server = rig.settings.ServerInUse = server;
+    rig.engine.StartSync();
+    ASSERT_TRUE(
+        rig.RunUntil([&] { return rig.clock.setCount > 0 || !rig.boxes.shown.empty(); }, 5s))
+        << rig.ui.pane0;
+    ASSERT_TRUE(rig.boxes.shown.empty()) << rig.boxes.shown[0].text;
+    EXPECT_LE(std::llabs(rig.ClockErrorMs()), 2) << rig.ClockErrorMs();
+    const std::string log = rig.ReadLog();
+    EXPECT_NE(log.find("," + server + ",1,H,S\r\n"), std::string::npos) << log;
+    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1) << log;
+  }
 }
 
 // A server whose first answer says its clock is not synchronised and whose second is a

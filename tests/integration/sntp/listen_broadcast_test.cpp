@@ -4,7 +4,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <random>
 #include <regex>
 
@@ -142,6 +145,64 @@ TEST(ListenBroadcast, ArbitraryDatagramsOnTheRealSocketLeaveListeningWorking) {
       << rig.ClockErrorMs() << " " << rig.ui.pane0;
   EXPECT_EQ(rig.settings.Socket_Mode, kListenMode);
   EXPECT_TRUE(rig.boxes.shown.empty());
+}
+
+// Run with tests/support/udp_junk.py as the broadcaster's peer (QUORVANE_JUNK_DIR names its
+// markers): 49-byte datagrams to the listener's port 123 at 100 a second for 20 s, from the
+// same link. Every broadcast of those 20 s is applied: one about every 2 s, none missed.
+TEST(ListenBroadcast, LongDatagramsBesideTheBroadcastsBlindNothing) {
+  const char* markers = std::getenv("QUORVANE_JUNK_DIR");
+  if (Listener() == nullptr || markers == nullptr) GTEST_SKIP() << "no junk sender beside";
+  const std::filesystem::path started = std::filesystem::path(markers) / "started";
+  const std::filesystem::path done = std::filesystem::path(markers) / "done";
+  const auto testStart = std::filesystem::file_time_type::clock::now();
+  ListenRig rig;
+  rig.engine.OnTimerTick();
+  ASSERT_TRUE(rig.engine.State().EngineSocket);
+  // A marker older than this test is a previous run's.
+  const auto fresh = [&](const std::filesystem::path& p) {
+    std::error_code e;
+    return std::filesystem::last_write_time(p, e) >= testStart && !e;
+  };
+  ASSERT_TRUE(rig.Listen([&] { return fresh(started); }, 10s)) << "the sender did not start";
+  const auto from = std::chrono::steady_clock::now();
+  std::vector<double> appliedAt;  // seconds after the first junk datagram
+  bool socketAlwaysOpen = true;
+  const bool ended = rig.Listen(
+      [&] {
+        socketAlwaysOpen = socketAlwaysOpen && rig.engine.State().EngineSocket != nullptr;
+        while (static_cast<int>(appliedAt.size()) < rig.clock.setCount) {
+          appliedAt.push_back(
+              std::chrono::duration<double>(std::chrono::steady_clock::now() - from).count());
+        }
+        return fresh(done);
+      },
+      30s);
+  ASSERT_TRUE(ended) << "the sender did not end";
+  const double junkSeconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - from).count();
+  std::ifstream sentFile(done);
+  int sent = 0;
+  sentFile >> sent;
+  EXPECT_GE(sent, 1900);
+
+  // A missed broadcast leaves a gap of 4 s; the first and the last may be up to 2 s from the
+  // ends, plus a tick.
+  std::string seen;
+  double gap = appliedAt.empty() ? junkSeconds : appliedAt.front();
+  for (size_t i = 0; i < appliedAt.size(); ++i) {
+    seen += " " + std::to_string(appliedAt[i]).substr(0, 5);
+    if (i > 0) gap = std::max(gap, appliedAt[i] - appliedAt[i - 1]);
+  }
+  if (!appliedAt.empty()) gap = std::max(gap, junkSeconds - appliedAt.back());
+  EXPECT_GE(appliedAt.size(), 9u) << "applied at (s):" << seen;
+  EXPECT_LT(gap, 3.0) << "applied at (s):" << seen;
+  EXPECT_TRUE(socketAlwaysOpen);
+  EXPECT_TRUE(rig.boxes.shown.empty()) << rig.boxes.shown[0].text;
+  const auto other = std::count_if(rig.ui.statuses.begin(), rig.ui.statuses.end(),
+                                   [](const std::string& s) { return !s.starts_with("Sync @ "); });
+  EXPECT_EQ(other, 0) << "e.g. " << rig.ui.statuses.front();
+  EXPECT_LE(std::llabs(rig.ClockErrorMs()), 2) << rig.ClockErrorMs();
 }
 
 }  // namespace
