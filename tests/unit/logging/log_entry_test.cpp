@@ -53,7 +53,8 @@ struct EntryCase {
   const char* line;
 };
 
-TEST(LogEntryTest, FieldsFollowTheSocketMode) {
+TEST(LogEntryTest, FieldsFollowTheSocketModeAndStayOnOneLine) {
+  using namespace std::string_literals;
   const EntryCase cases[] = {
       {"poll", [](AppSettings&) {}, 0.012345, 'S',
        "2009/07/04,14:05:09,+0.012345,192.0.2.10,1,H,S"},
@@ -76,21 +77,9 @@ TEST(LogEntryTest, FieldsFollowTheSocketMode) {
          s.Broadcast_Timeout = -3;
        },
        1.0, 'S', "2009/07/04,14:05:09,+1.000000,Broadcast,-3,,S"},
-  };
-  testing::ScopedTimeZone utc("UTC");
-  const int64_t when = testing::LocalSeconds(2009, 7, 4, 14, 5, 9);
-  for (const auto& c : cases) {
-    AppSettings s = EntrySettings();
-    c.change(s);
-    EXPECT_EQ(FormatLogEntry(s, when, c.correction, c.status), c.line) << c.name;
-  }
-}
-
-// What the settings file holds reaches the log; no text in it may end the entry early or
-// add a line of its own, which the statistics would count as a sync.
-TEST(LogEntryTest, LineBreaksAndNulsInSettingsTextsBecomeSpaces) {
-  using namespace std::string_literals;
-  const EntryCase cases[] = {
+      // What the settings file holds reaches the log; no text in it may end the entry early
+      // or add a line of its own, which the statistics would count as a sync: each CR, LF
+      // or NUL becomes a space.
       {"a forged entry after CR LF in the interval",
        [](AppSettings& s) { s.IntervalNum = "1\r\n2009/07/04,14:05:10,+9.000000,x,1,H,S"; }, 0.5,
        'S',
@@ -117,7 +106,6 @@ TEST(LogEntryTest, LineBreaksAndNulsInSettingsTextsBecomeSpaces) {
   }
 }
 
-// The line must read exactly as "%f" prints, whatever the process locale.
 TEST(LogEntryTest, CorrectionMatchesPrintfFixedPoint) {
   const unsigned seed = 20091025;
   std::mt19937_64 random(seed);
