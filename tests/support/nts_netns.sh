@@ -13,20 +13,31 @@ shift
 here=$(cd "$(dirname "$0")" && pwd)
 ns=qvnts$$
 dir=$(mktemp -d /tmp/quorvane-nts-XXXXXX)
-pids=()
+chronyd=$(command -v chronyd || echo /usr/sbin/chronyd)
+
+# Everything started here runs in the namespace, also what a wrapper or a daemon's fork leaves
+# behind, so what is still there at the end is ended: asked first, then killed.
+end_namespace() {  # namespace
+  local left
+  left=$(ip netns pids "$1" 2>/dev/null)
+  [ -n "$left" ] && kill $left 2>/dev/null
+  for _ in $(seq 40); do
+    left=$(ip netns pids "$1" 2>/dev/null)
+    [ -z "$left" ] && break
+    sleep 0.05
+  done
+  [ -n "$left" ] && kill -KILL $left 2>/dev/null
+  ip netns del "$1" 2>/dev/null
+}
 
 cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
-  if [ -s "$dir/chronyd.pid" ]; then kill "$(cat "$dir/chronyd.pid")" 2>/dev/null; fi
-  sleep 0.2
-  ip netns del "$ns" 2>/dev/null
+  end_namespace "$ns"
   rm -rf "$dir"
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
 ntpd=${QUORVANE_NTPD:-$(command -v ntpd || true)}
-chronyd=$(command -v chronyd || echo /usr/sbin/chronyd)
 if [ "$kind" = ntpsec ] && [ ! -x "$ntpd" ]; then echo "nts_netns: no ntpd" >&2; exit 77; fi
 if ! ip netns add "$ns" 2>/dev/null; then echo "nts_netns: no namespaces" >&2; exit 77; fi
 ip -n "$ns" link set lo up
@@ -59,7 +70,6 @@ CONF
   for cert in other expired rogue; do
     in_ns gnutls-serv -p "$port" -a --alpn ntske/1 --x509certfile "$dir/$cert.pem" \
       --x509keyfile "$dir/$cert.key" >"$dir/gnutls-$cert.log" 2>&1 &
-    pids+=($!)
     wait_listening "$port" || exit 1
     port=$((port + 1))
   done
@@ -78,11 +88,12 @@ CONF
   in_ns sysctl -q -w net.ipv4.ip_unprivileged_port_start=0
   ip netns exec "$ns" unshare --user --map-root-user "$ntpd" -n -c "$dir/ntp.conf" \
     >"$dir/ntpd.out" 2>&1 &
-  pids+=($!)
 fi
 wait_listening 4460 || { cat "$dir"/*.log "$dir"/*.out 2>/dev/null | tail -20 >&2; exit 1; }
 
-in_ns env QUORVANE_NTS_TRUST="$dir/ca.pem" QUORVANE_NTS_SERVER="$kind" "${bad[@]}" "$@"
+# In the background, so that an interruption ends it and the servers at once.
+in_ns env QUORVANE_NTS_TRUST="$dir/ca.pem" QUORVANE_NTS_SERVER="$kind" "${bad[@]}" "$@" &
+wait $!
 status=$?
 [ "$status" -ne 0 ] && tail -20 "$dir/server.log" >&2 2>/dev/null
 exit "$status"
