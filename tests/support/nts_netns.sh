@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs COMMAND in a network namespace of its own beside an NTS server that never touches the
-# clock: chronyd -x, or ntpsec's ntpd in a user namespace with its clock discipline off. The
-# certificates come from a test authority (nts_test_ca.sh); COMMAND gets QUORVANE_NTS_TRUST,
+# clock: chronyd -x, or ntpsec's ntpd in a user namespace without CAP_SYS_TIME, synchronised
+# to a chronyd -x in a second namespace before COMMAND starts. The certificates come from a test authority (nts_test_ca.sh); COMMAND gets QUORVANE_NTS_TRUST,
 # the authority's PEM file. With chrony, gnutls-serv also offers key establishment with a
 # certificate for another host (port 4461), an expired one (4462) and one from an untrusted
 # authority (4463), and QUORVANE_NTS_BAD_CERTS is set. Everything is removed afterwards, also
@@ -12,6 +12,7 @@ kind=$1
 shift
 here=$(cd "$(dirname "$0")" && pwd)
 ns=qvnts$$
+up=qvntsup$$  # ntpd's upstream
 dir=$(mktemp -d /tmp/quorvane-nts-XXXXXX)
 chronyd=$(command -v chronyd || echo /usr/sbin/chronyd)
 
@@ -32,6 +33,7 @@ end_namespace() {  # namespace
 
 cleanup() {
   end_namespace "$ns"
+  end_namespace "$up"
   rm -rf "$dir"
 }
 trap cleanup EXIT
@@ -44,6 +46,18 @@ ip -n "$ns" link set lo up
 "$here/nts_test_ca.sh" "$dir" || exit 1
 in_ns() { ip netns exec "$ns" "$@"; }
 
+start_chrony() {  # namespace, name, further configuration
+  cat >"$dir/$2.conf" <<CONF
+allow
+local stratum 8
+cmdport 0
+pidfile $dir/$2.pid
+driftfile $dir/$2.drift
+$3
+CONF
+  ip netns exec "$1" "$chronyd" -x -u root -f "$dir/$2.conf" -l "$dir/$2.log"
+}
+
 wait_listening() {  # port
   for _ in $(seq 100); do
     in_ns ss -ltnH "sport = :$1" | grep -q . && return 0
@@ -53,19 +67,28 @@ wait_listening() {  # port
   return 1
 }
 
+# Until the server on 127.0.0.1:123 answers with a leap indicator other than 3 and a stratum
+# below 16.
+wait_synchronised() {
+  for _ in $(seq 50); do
+    in_ns python3 -c '
+import socket
+s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+s.settimeout(0.2)
+s.sendto(b"\x23" + bytes(47), ("127.0.0.1", 123))
+r = s.recv(512)
+raise SystemExit(0 if r[0] >> 6 != 3 and 0 < r[1] < 16 else 1)' 2>/dev/null && return 0
+    sleep 0.2
+  done
+  echo "nts_netns: ntpd is not synchronised" >&2
+  return 1
+}
+
 bad=()
 if [ "$kind" = chrony ]; then
-  cat >"$dir/chrony.conf" <<CONF
-allow
-local stratum 8
-cmdport 0
-pidfile $dir/chronyd.pid
-driftfile $dir/chrony.drift
-ntsserverkey $dir/good.key
+  start_chrony "$ns" server "ntsserverkey $dir/good.key
 ntsservercert $dir/good.pem
-ntsdumpdir $dir
-CONF
-  in_ns "$chronyd" -x -u root -f "$dir/chrony.conf" -l "$dir/server.log" || exit 1
+ntsdumpdir $dir" || exit 1
   port=4461
   for cert in other expired rogue; do
     in_ns gnutls-serv -p "$port" -a --alpn ntske/1 --x509certfile "$dir/$cert.pem" \
@@ -75,21 +98,36 @@ CONF
   done
   bad=(QUORVANE_NTS_BAD_CERTS=1)
 else
+  # ntpd calls itself synchronised only once it has disciplined its clock to a source, so it
+  # gets one: chronyd -x in a second namespace, reached over a veth pair.
+  ip netns add "$up" && ip -n "$up" link set lo up &&
+    ip link add "qvn$$" netns "$ns" type veth peer name "qvu$$" netns "$up" || exit 1
+  ip -n "$ns" addr add 10.124.0.1/24 dev "qvn$$" && ip -n "$ns" link set "qvn$$" up
+  ip -n "$up" addr add 10.124.0.2/24 dev "qvu$$" && ip -n "$up" link set "qvu$$" up
+  start_chrony "$up" upstream "bindaddress 10.124.0.2" || exit 1
   cat >"$dir/ntp.conf" <<CONF
 nts enable
 nts key $dir/good.key
 nts cert $dir/good.pem
 nts cookie $dir/cookies
 logfile $dir/server.log
+server 10.124.0.2 iburst minpoll 0 maxpoll 1
+# One sample makes the source fit: synchronised in about 3 s instead of 7.
+tos maxdist 16
+# The tests ask far faster than a client should; its default rate limit would drop them.
+restrict 127.0.0.1
+restrict ::1
 disable kernel
-disable ntp
 CONF
-  # A user namespace has no right over the clock; the port below 1024 is then opened to it.
+  # Its discipline runs, but in a user namespace without CAP_SYS_TIME in its bounding set the
+  # kernel refuses every adjustment (EPERM); port 123 is opened to that namespace.
   in_ns sysctl -q -w net.ipv4.ip_unprivileged_port_start=0
-  ip netns exec "$ns" unshare --user --map-root-user "$ntpd" -n -c "$dir/ntp.conf" \
-    >"$dir/ntpd.out" 2>&1 &
+  in_ns setpriv --bounding-set -sys_time -- unshare --user --map-root-user "$ntpd" -n \
+    -c "$dir/ntp.conf" >"$dir/ntpd.out" 2>&1 &
 fi
-wait_listening 4460 || { cat "$dir"/*.log "$dir"/*.out 2>/dev/null | tail -20 >&2; exit 1; }
+server_failed() { cat "$dir"/*.log "$dir"/*.out 2>/dev/null | tail -20 >&2; exit 1; }
+wait_listening 4460 || server_failed
+[ "$kind" = ntpsec ] && { wait_synchronised || server_failed; }
 
 # In the background, so that an interruption ends it and the servers at once.
 in_ns env QUORVANE_NTS_TRUST="$dir/ca.pem" QUORVANE_NTS_SERVER="$kind" "${bad[@]}" "$@" &
