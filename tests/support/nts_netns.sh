@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # Runs COMMAND in a network namespace of its own beside an NTS server that never touches the
-# clock: chronyd -x, or ntpsec's ntpd in a user namespace without CAP_SYS_TIME, synchronised
-# to a chronyd -x in a second namespace before COMMAND starts. The certificates come from a test authority (nts_test_ca.sh); COMMAND gets QUORVANE_NTS_TRUST,
-# the authority's PEM file. With chrony, gnutls-serv also offers key establishment with a
-# certificate for another host (port 4461), an expired one (4462) and one from an untrusted
-# authority (4463), and QUORVANE_NTS_BAD_CERTS is set. Everything is removed afterwards, also
-# on failure. Exits 77 (skip) where namespaces cannot be made or the server is missing.
+# clock: chronyd -x, or ntpsec's ntpd in a user namespace without CAP_SYS_TIME, synchronised to
+# a chronyd -x in a second namespace before COMMAND starts. The certificates come from a test
+# authority (nts_test_ca.sh); COMMAND gets QUORVANE_NTS_TRUST, the authority's PEM file. With
+# chrony, gnutls-serv also offers key establishment with a certificate for another host (port
+# 4461), an expired one (4462) and one from an untrusted authority (4463), and
+# QUORVANE_NTS_BAD_CERTS is set; and when QUORVANE_PROGRAM names a built Quorvane, that program
+# then syncs once against chrony (program_runs). Everything is removed afterwards, also on
+# failure or interruption. Exits 77 (skip) where namespaces cannot be made or the server is
+# missing.
 # Usage: nts_netns.sh chrony|ntpsec COMMAND [ARGS...]
 set -uo pipefail
 kind=$1
@@ -84,6 +87,48 @@ raise SystemExit(0 if r[0] >> 6 != 3 and 0 < r[1] < 16 else 1)' 2>/dev/null && r
   return 1
 }
 
+# The real program with NTS on, once from the command line (any argument), against chrony: a
+# copy of it and its helper in a folder of its own, which then holds its log, in a user
+# namespace without CAP_SYS_TIME, where the kernel refuses the step. So the one line expected
+# ends in ",F", once the box "Failed to Set System Clock" is answered; with the trust file
+# missing, there is none. Runs under xvfb-run; says what failed.
+program_runs() {
+  local prog=$dir/program log=$dir/program/Quorvane.txt status=0
+  local line='^[0-9]{4}/[0-9]{2}/[0-9]{2},[0-9:]{8},[-+][0-9]+\.[0-9]{6},localhost,1,H,F$'
+  mkdir -p "$prog" "$dir/home/.config/Veltrand"
+  cp "$QUORVANE_PROGRAM" "$(dirname "$QUORVANE_PROGRAM")/quorvane-helper" "$prog/" || return 1
+  run_program "$dir/ca.pem" 50 test -s "$log"
+  [[ $(cat "$log" 2>/dev/null | tr -d '\r') =~ $line ]] ||
+    { echo "program: not one refused step from localhost: $(cat "$log" 2>/dev/null)"; status=1; }
+  rm -f "$log"
+  # With trust, the step came within a second of the start.
+  run_program "$dir/missing.pem" 10 test -e "$log" &&
+    { echo "program: a line without a trusted server: $(cat "$log")"; status=1; }
+  xdotool search --onlyvisible --name '^Quorvane' >/dev/null ||
+    { echo "program: no window"; status=1; }
+  kill "$program" 2>/dev/null
+  wait "$program" 2>/dev/null
+  [ "$status" -eq 0 ] || tail -5 "$dir/program.out"
+  return "$status"
+}
+run_program() {  # trust file, tries (0.2 s each), command that tells it is far enough
+  printf '[Options]\nUse_NTS=1\nNTS_Trust_File=%s\nPrimary_Server=localhost\nLogToFile=1\n' "$1" \
+    >"$dir/home/.config/Veltrand/Quorvane.conf"
+  [ -n "${program:-}" ] && kill "$program" 2>/dev/null && wait "$program" 2>/dev/null
+  HOME=$dir/home XDG_CONFIG_HOME=$dir/home/.config QT_QPA_PLATFORM=xcb timeout 20 \
+    setpriv --bounding-set -sys_time -- unshare --user --map-root-user "$prog/Quorvane" x \
+    >>"$dir/program.out" 2>&1 &
+  program=$!
+  local box
+  for _ in $(seq "$2"); do
+    "${@:3}" >/dev/null 2>&1 && return 0
+    box=$(xdotool search --onlyvisible --name '^Failed to Set System Clock$' 2>/dev/null | head -n1)
+    [ -n "$box" ] && timeout 2 xdotool windowfocus --sync "$box" key Return
+    sleep 0.2
+  done
+  return 1
+}
+
 bad=()
 if [ "$kind" = chrony ]; then
   start_chrony "$ns" server "ntsserverkey $dir/good.key
@@ -133,5 +178,14 @@ wait_listening 4460 || server_failed
 in_ns env QUORVANE_NTS_TRUST="$dir/ca.pem" QUORVANE_NTS_SERVER="$kind" "${bad[@]}" "$@" &
 wait $!
 status=$?
+if [ "$kind" = chrony ] && [ -n "${QUORVANE_PROGRAM:-}" ]; then
+  if command -v xvfb-run >/dev/null && command -v xdotool >/dev/null; then
+    export dir QUORVANE_PROGRAM
+    in_ns timeout 60 xvfb-run -a bash -c "$(declare -f program_runs run_program); program_runs" ||
+      status=1
+  else
+    echo "nts_netns: no xvfb-run or xdotool, so the real program is not run" >&2
+  fi
+fi
 [ "$status" -ne 0 ] && tail -20 "$dir/server.log" >&2 2>/dev/null
 exit "$status"
