@@ -71,7 +71,9 @@ struct NtsEngineRig {
   NtsSocketFactory sockets{client, plain, [] { return true; },
                            NtsSocketHooks{[this](const std::string& text) { ui.ShowStatus(text); },
                                           EngineSendLate(clock, [this](NtpSeconds t1) {
-                                            engine.MutableState().T1 = t1;
+                                            // as the program's wiring does
+                                            engine.MutableState().T1 =
+                                                engine.MutableState().T1BeforeSend = t1;
                                           })}};
   OffsetClock clock{-5250};
   SyncLog log{settings, clock, gate};
