@@ -3,6 +3,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <mutex>
 
 #include "fakes/fake_nts_aead.h"
@@ -70,19 +71,23 @@ class NtsSocketTest : public ::testing::Test {
     auto socket = factory.NewSocket(engine);
     socket->Create();
     socket->Connect("time.example", 123);
-    std::vector<uint8_t> request(48, 0);
-    request[0] = 0x0b;  // what the engine sends: version 1, client
-    socket->Send(request);
+    socket->Send(EngineRequest());
     return socket;
   }
+  static std::vector<uint8_t> EngineRequest() {
+    std::vector<uint8_t> request(48, 0);
+    request[0] = 0x0b;  // what the engine sends: version 1, client
+    return request;
+  }
   // The reply the server gives to the last request sent, through `damage`.
-  void Answer(void (*damage)(std::vector<uint8_t>&) = nullptr) {
+  std::vector<uint8_t> Answer(const std::function<void(std::vector<uint8_t>&)>& damage = {}) {
     const auto& request = inner.Last().sent.back();
     KeyFromScript s2c;
     auto reply = BuildServerReply(std::span(request).subspan(52, kUniqueIdSize), s2c.key,
                                   {Cookie(40, 3)}, aead);
-    if (damage != nullptr) damage(reply);
+    if (damage) damage(reply);
     inner.Deliver(reply);
+    return reply;
   }
   // The fake exporter's server-to-client key.
   struct KeyFromScript {
@@ -131,18 +136,48 @@ TEST_F(NtsSocketTest, FirstPollWaitsForKeysThenSendsAnAuthenticatedNtpv4Request)
 TEST_F(NtsSocketTest, UnauthenticReplyNeverReachesTheEngine) {
   auto socket = Poll();
   ASSERT_TRUE(watcher.RunNext());
-  Answer([](auto& r) { r[r.size() - 1] ^= 1; });
-  Answer([](auto& r) { r.resize(48); });
-  EXPECT_EQ(engine.received, 0);
-  EXPECT_EQ(statuses, std::vector<std::string>(2, "NTS: reply not authenticated"));
+  const std::vector<uint8_t> earlier = Answer();
+  ASSERT_EQ(engine.received, 1);
+  const struct {
+    const char* name;
+    void (*damage)(std::vector<uint8_t>& reply, const std::vector<uint8_t>& earlier);
+  } attacks[] = {
+      {"authenticator bit flipped", [](auto& r, auto&) { r[r.size() - 1] ^= 1; }},
+      {"extension fields stripped", [](auto& r, auto&) { r.resize(48); }},
+      {"replayed earlier reply", [](auto& r, auto& e) { r = e; }},
+      {"unique identifier differs", [](auto& r, auto&) { r[48 + 4] ^= 1; }},
+  };
+  for (const auto& attack : attacks) {
+    statuses.clear();
+    socket->Send(EngineRequest());
+    Answer([&](auto& r) { attack.damage(r, earlier); });
+    EXPECT_EQ(statuses, std::vector<std::string>{"NTS: reply not authenticated"}) << attack.name;
+  }
+  EXPECT_EQ(engine.received, 1);
 }
 
 TEST_F(NtsSocketTest, FailedKeyEstablishmentSendsNothingAndSaysWhy) {
-  script->connectError = KeConnectError::CertificateNotTrusted;
-  auto socket = Poll();
-  ASSERT_TRUE(watcher.RunNext());
-  EXPECT_TRUE(inner.Last().sent.empty());
-  EXPECT_EQ(statuses, std::vector<std::string>{"NTS: certificate not trusted"});
+  std::vector<uint8_t> otherAead;  // the server offers only AES-128-GCM-SIV (30)
+  AppendKeRecord(otherAead, {true, 1, {0, 0}});
+  AppendKeRecord(otherAead, {true, 4, {0, 30}});
+  AppendKeRecord(otherAead, {true, 0, {}});
+  const struct {
+    KeConnectError connectError;
+    std::vector<uint8_t> answer;
+    const char* text;
+  } cases[] = {
+      {KeConnectError::CertificateNotTrusted, KeAnswer(), "NTS: certificate not trusted"},
+      {KeConnectError::None, otherAead, "NTS: no common algorithm"},
+  };
+  for (const auto& c : cases) {
+    statuses.clear();
+    script->connectError = c.connectError;
+    script->answer = c.answer;
+    auto socket = Poll();
+    ASSERT_TRUE(watcher.RunNext());
+    EXPECT_TRUE(inner.Last().sent.empty()) << c.text;
+    EXPECT_EQ(statuses, std::vector<std::string>{c.text});
+  }
 }
 
 TEST_F(NtsSocketTest, LaterPollsUseTheKeptCookiesWithoutKeyEstablishment) {
