@@ -101,14 +101,14 @@ void CorrectionChart::DrawValueAxes(QPainter& p) const {
     p.setPen(kGridColor);
     p.drawLine(QPointF(r.left(), y), QPointF(r.right(), y));
     p.setPen(palette().color(QPalette::Text));
-    const QString label = QString::number(std::fabs(v) < step / 2 ? 0.0 : v, 'g', 6) + " s";
+    const QString label = QString::number(std::fabs(v) < step / 2 ? 0.0 : v, 'g', 12) + " s";
     p.drawText(QPointF(r.left() - 6 - fm.horizontalAdvance(label), y + fm.ascent() / 2.0 - 1),
                label);
   }
   const double sumStep = ValueStep(sumHigh_ - sumLow_);
   p.setPen(kSumColor);
   for (double v = std::ceil(sumLow_ / sumStep) * sumStep; v <= sumHigh_; v += sumStep) {
-    const QString label = QString::number(std::fabs(v) < sumStep / 2 ? 0.0 : v, 'g', 6) + " s";
+    const QString label = QString::number(std::fabs(v) < sumStep / 2 ? 0.0 : v, 'g', 12) + " s";
     p.drawText(QPointF(r.right() + 6, SumYOf(v) + fm.ascent() / 2.0 - 1), label);
   }
   p.setPen(QPen(palette().color(QPalette::Text), 1.2));
