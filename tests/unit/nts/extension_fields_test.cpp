@@ -24,6 +24,18 @@ TEST(ExtensionFields, BodiesArePaddedToFourAndFieldsToSixteen) {
   }
 }
 
+TEST(ExtensionFields, SplitKeepsEachFieldsOffset) {
+  std::vector<uint8_t> packet(kNtpHeaderSize, 0);
+  AppendField(packet, FieldType::UniqueIdentifier, std::vector<uint8_t>(32, 1));
+  AppendField(packet, FieldType::CookiePlaceholder, std::vector<uint8_t>(4, 0));
+  const auto fields = SplitFields(packet, kNtpHeaderSize);
+  ASSERT_TRUE(fields);
+  ASSERT_EQ(fields->size(), 2u);
+  EXPECT_EQ((*fields)[0].offset, 48u);
+  EXPECT_EQ((*fields)[1].offset, 84u);
+  EXPECT_EQ((*fields)[1].type, static_cast<uint16_t>(FieldType::CookiePlaceholder));
+}
+
 TEST(ExtensionFields, LengthsThatDoNotTileTheBufferAreRefused) {
   const std::vector<std::vector<uint8_t>> cases{
       {0x01, 0x04, 0x00},                          // header cut short

@@ -71,6 +71,35 @@ TEST_F(NtsSessionTest, AuthenticReplyIsAcceptedAndItsCookiesRefillTheStore) {
   EXPECT_EQ(session.CookieCount(), CookieStore::kMaxCookies);
 }
 
+TEST_F(NtsSessionTest, RepliesNotAuthenticForThisRequestAreRefused) {
+  const struct {
+    const char* name;
+    void (*damage)(std::vector<uint8_t>& reply);
+  } attacks[] = {
+      {"authenticator bit flipped", [](auto& r) { r[r.size() - 20] ^= 0x01; }},
+      {"header bit flipped", [](auto& r) { r[40] ^= 0x80; }},
+      {"unique identifier differs", [](auto& r) { r[kNtpHeaderSize + 4] ^= 0xff; }},
+      {"extension fields stripped", [](auto& r) { r.resize(kNtpHeaderSize); }},
+      {"authenticator stripped", [](auto& r) { r.resize(kNtpHeaderSize + 4 + kUniqueIdSize); }},
+      {"field length broken", [](auto& r) { r[kNtpHeaderSize + 3] = 0x22; }},
+  };
+  for (const auto& attack : attacks) {
+    const auto request = Request();
+    auto reply = ReplyTo(request);
+    attack.damage(reply);
+    EXPECT_FALSE(session.AcceptReply(reply, aead)) << attack.name;
+  }
+}
+
+TEST_F(NtsSessionTest, ReplayedReplyIsRefused) {
+  const auto first = Request();
+  const auto reply = ReplyTo(first);
+  ASSERT_TRUE(session.AcceptReply(reply, aead));
+  EXPECT_FALSE(session.AcceptReply(reply, aead));
+  Request();
+  EXPECT_FALSE(session.AcceptReply(reply, aead));
+}
+
 TEST_F(NtsSessionTest, ReplySealedWithTheClientKeyIsRefused) {
   const auto request = Request();
   const std::vector<uint8_t> id(UniqueIdOf(request).begin(), UniqueIdOf(request).end());
