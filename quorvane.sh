@@ -117,6 +117,26 @@ cmd_test_quick() {
   ctest --preset plain -j "$jobs" -L '^(unit|gui)$'
 }
 
+# A sanitizer build runs beside the tests of the build before it: the tests mostly wait on
+# the network and on real time, and the compiler, at the lowest priority, takes only what they
+# leave. Its output is shown when it has finished.
+start_background_build() {  # preset
+  configure_preset "$1"
+  background_log="$root/build/$1-build.log"
+  mkdir -p "$root/build"
+  nice -n 19 cmake --build --preset "$1" -j "$jobs" >"$background_log" 2>&1 &
+  background_pid=$!
+  background_started=$SECONDS
+}
+
+finish_background_build() {  # preset
+  local status=0
+  wait "$background_pid" || status=$?
+  cat "$background_log"
+  phase_times+=("$(printf '%-32s %5d s' "$1: build (beside the tests)" $((SECONDS - background_started)))")
+  return "$status"
+}
+
 cmd_test() {
   timed "install what is missing" install_missing
   timed "unpack ntpsec" unpack_ntpsec
@@ -124,6 +144,7 @@ cmd_test() {
   echo "== build (warnings are errors)"
   timed "plain: configure" configure_preset plain
   timed "plain: build" build_preset plain
+  start_background_build asan
   timed "plain: tests" test_preset plain
   echo "== The Debian package: install, run, purge (as root)"
   if [ "$(id -u)" -ne 0 ]; then
@@ -133,12 +154,11 @@ cmd_test() {
     timed "package: test" tests/package/package_test.sh "$package_path"
   fi
   echo "== AddressSanitizer + UndefinedBehaviorSanitizer"
-  timed "asan: configure" configure_preset asan
-  timed "asan: build" build_preset asan
+  finish_background_build asan
+  start_background_build tsan
   timed "asan: tests" test_preset asan
   echo "== ThreadSanitizer (the core: watchdog, worker and engine tests)"
-  timed "tsan: configure" configure_preset tsan
-  timed "tsan: build" build_preset tsan
+  finish_background_build tsan
   # Some kernels randomise mmap more than this TSan runtime accepts; run it without ASLR.
   timed "tsan: tests" setarch "$(uname -m)" -R ctest --preset tsan -j "$jobs"
   report_phases
