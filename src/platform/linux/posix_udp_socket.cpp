@@ -72,11 +72,9 @@ bool PosixUdpSocket::Reopen(int family) {
   family_ = family;
   Prepare();
   if (!boundPort_) return true;
-  sockaddr_in6 local{};
-  local.sin6_family = AF_INET6;
-  local.sin6_addr = in6addr_any;
-  local.sin6_port = htons(*boundPort_);
-  if (bind(fd_, reinterpret_cast<const sockaddr*>(&local), sizeof local) == 0) return true;
+  const std::optional<SocketAddress> local =
+      ParseAddressText(family == AF_INET6 ? "::" : "0.0.0.0", *boundPort_);
+  if (bind(fd_, local->Raw(), local->length) == 0) return true;
   return FailWithErrno();
 }
 
