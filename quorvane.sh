@@ -126,6 +126,8 @@ start_background_build() {  # preset
   mkdir -p "$root/build"
   nice -n 19 cmake --build --preset "$1" -j "$jobs" >"$background_log" 2>&1 &
   background_pid=$!
+  # A run that stops early (a failed test) takes its build with it.
+  trap 'kill "$background_pid" 2>/dev/null || true' EXIT
   background_started=$SECONDS
 }
 
