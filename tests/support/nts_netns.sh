@@ -181,17 +181,8 @@ status=$?
 if [ "$kind" = chrony ] && [ -n "${QUORVANE_PROGRAM:-}" ]; then
   if command -v xvfb-run >/dev/null && command -v xdotool >/dev/null; then
     export dir QUORVANE_PROGRAM
-    # Once more on a fresh display when the first could not be reached: a display the program
-    # cannot connect to says nothing about NTS, and a real fault fails both runs.
-    for try in 1 2; do
-      rm -rf "$dir/program" "$dir/program.out"
-      in_ns timeout 60 xvfb-run -a bash -c "$(declare -f program_runs run_program); program_runs" &&
-        break
-      grep -q 'Could not load the Qt platform plugin' "$dir/program.out" 2>/dev/null &&
-        [ "$try" -eq 1 ] && { echo "nts_netns: the display could not be reached; once more" >&2; continue; }
+    in_ns timeout 60 xvfb-run -a bash -c "$(declare -f program_runs run_program); program_runs" ||
       status=1
-      break
-    done
   else
     echo "nts_netns: no xvfb-run or xdotool, so the real program is not run" >&2
   fi
