@@ -195,7 +195,7 @@ start_x_server() {
   local n
   for n in $(seq 40 98); do
     [ -e /tmp/.X$n-lock ] || [ -e /tmp/.X11-unix/X$n ] && continue
-    Xvfb :$n -nolisten tcp -screen 0 1024x768x24 >"$work/xvfb.txt" 2>&1 &
+    Xvfb :$n -nolisten tcp -noreset -screen 0 1024x768x24 >"$work/xvfb.txt" 2>&1 &
     xvfb_pid=$!
     for _ in $(seq 300); do
       kill -0 "$xvfb_pid" 2>/dev/null || break # another server took the number first

@@ -181,7 +181,10 @@ status=$?
 if [ "$kind" = chrony ] && [ -n "${QUORVANE_PROGRAM:-}" ]; then
   if command -v xvfb-run >/dev/null && command -v xdotool >/dev/null; then
     export dir QUORVANE_PROGRAM
-    in_ns timeout 60 xvfb-run -a bash -c "$(declare -f program_runs run_program); program_runs" ||
+    # -noreset: the server would otherwise reset as the first program ends, and the second,
+    # connecting meanwhile, would find no display.
+    in_ns timeout 60 xvfb-run -a -s "-screen 0 1024x768x24 -noreset" \
+      bash -c "$(declare -f program_runs run_program); program_runs" ||
       status=1
   else
     echo "nts_netns: no xvfb-run or xdotool, so the real program is not run" >&2

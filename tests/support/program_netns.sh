@@ -37,11 +37,13 @@ pn_spawn_in_ns() {
 # An X server on a display number nobody uses. A client in the namespace reaches it only
 # through /tmp/.X11-unix/X<n> (abstract sockets belong to a network namespace), so the number
 # must be free there too; the server counts as ready once a client in the namespace gets in.
+# -noreset keeps it up between the programs a test starts one after another: a reset as the
+# last client leaves would refuse the next one.
 pn_start_x() {
   local n
   for n in $(seq 40 98); do
     [ -e /tmp/.X$n-lock ] || [ -e /tmp/.X11-unix/X$n ] && continue
-    Xvfb :$n -nolisten tcp -screen 0 1024x768x24 >"$work/xvfb.txt" 2>&1 &
+    Xvfb :$n -nolisten tcp -noreset -screen 0 1024x768x24 >"$work/xvfb.txt" 2>&1 &
     pn_xvfb_pid=$!
     for _ in $(seq 300); do
       kill -0 "$pn_xvfb_pid" 2>/dev/null || break # another server took the number first
