@@ -25,6 +25,8 @@
 set -uo pipefail
 deb=$(realpath "$1")
 here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=tests/support/x_server.sh
+. "$here/../support/x_server.sh"
 lib=/usr/lib/quorvane
 helper=$lib/quorvane-helper
 list=/etc/quorvane/Quorvane.ini
@@ -187,30 +189,11 @@ helper_children() {  # the program's children that are the installed helper
   for child in $(pgrep -f -u "$member" -- "$helper"); do echo "$child"; done
 }
 
-# An X server on a display number nobody uses. The program in the network namespace reaches
-# it only through /tmp/.X11-unix/X<n> (abstract sockets belong to a namespace), so the number
-# must be free there too, and the server counts as ready once a client in the namespace gets
-# through. Numbers below xvfb-run's 99 and well above the 0, 1, ... that -displayfd takes.
+# An X server the program in the namespace reaches (see tests/support/x_server.sh).
 start_x_server() {
-  local n
-  for n in $(seq 40 98); do
-    [ -e /tmp/.X$n-lock ] || [ -e /tmp/.X11-unix/X$n ] && continue
-    Xvfb :$n -nolisten tcp -noreset -screen 0 1024x768x24 >"$work/xvfb.txt" 2>&1 &
-    xvfb_pid=$!
-    for _ in $(seq 300); do
-      kill -0 "$xvfb_pid" 2>/dev/null || break # another server took the number first
-      if [ -S /tmp/.X11-unix/X$n ] &&
-        DISPLAY=:$n "${in_ns[@]}" xdotool getdisplaygeometry >/dev/null 2>&1; then
-        display=:$n
-        return 0
-      fi
-      sleep 0.1
-    done
-    kill "$xvfb_pid" 2>/dev/null
-    wait "$xvfb_pid" 2>/dev/null
-    xvfb_pid=""
-  done
-  return 1
+  start_free_x_server "${in_ns[@]}" || return 1
+  xvfb_pid=$x_pid
+  display=$x_display
 }
 
 # The installed program, started by the member, one-shot sync against 127.0.0.1 in the test's

@@ -4,6 +4,8 @@
 # program started in it under a user namespace (with CAP_SYS_TIME out of the bounding set), where
 # it cannot set the clock. The caller sets `work` (a scratch folder it removes) and calls
 # pn_cleanup from its EXIT trap; pn_cleanup removes everything made here, also after a failure.
+# shellcheck source=tests/support/x_server.sh
+. "$(dirname "${BASH_SOURCE[0]}")/x_server.sh"
 pn_ns=""
 pn_xvfb_pid=""
 pn_program_pid=""
@@ -34,30 +36,11 @@ pn_spawn_in_ns() {
   pn_pids+=($!)
 }
 
-# An X server on a display number nobody uses. A client in the namespace reaches it only
-# through /tmp/.X11-unix/X<n> (abstract sockets belong to a network namespace), so the number
-# must be free there too; the server counts as ready once a client in the namespace gets in.
-# -noreset keeps it up between the programs a test starts one after another: a reset as the
-# last client leaves would refuse the next one.
+# An X server its clients in the namespace reach (see x_server.sh).
 pn_start_x() {
-  local n
-  for n in $(seq 40 98); do
-    [ -e /tmp/.X$n-lock ] || [ -e /tmp/.X11-unix/X$n ] && continue
-    Xvfb :$n -nolisten tcp -noreset -screen 0 1024x768x24 >"$work/xvfb.txt" 2>&1 &
-    pn_xvfb_pid=$!
-    for _ in $(seq 300); do
-      kill -0 "$pn_xvfb_pid" 2>/dev/null || break # another server took the number first
-      if [ -S /tmp/.X11-unix/X$n ] && DISPLAY=:$n pn_in_ns xdotool getdisplaygeometry >/dev/null 2>&1; then
-        pn_display=:$n
-        return 0
-      fi
-      sleep 0.1
-    done
-    kill "$pn_xvfb_pid" 2>/dev/null
-    wait "$pn_xvfb_pid" 2>/dev/null
-    pn_xvfb_pid=""
-  done
-  return 1
+  start_free_x_server ip netns exec "$pn_ns" || return 1
+  pn_xvfb_pid=$x_pid
+  pn_display=$x_display
 }
 
 x() { DISPLAY=$pn_display "$@"; }
